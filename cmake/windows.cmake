@@ -1,0 +1,26 @@
+# Windows build: the package folder with the installer, the stand-ins for the sibling products
+# and the test helpers that run under Wine.
+enable_language(RC)
+
+set(PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
+set(WINDOWS_FLAGS -Wall -Wextra -municode)
+set(WINDOWS_LINK_FLAGS -municode -static -static-libgcc -static-libstdc++)
+
+add_library(installer_core STATIC ${INSTALLER_SOURCES})
+target_include_directories(installer_core PUBLIC ${CMAKE_SOURCE_DIR}/drv/install)
+target_compile_definitions(installer_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN
+                                                 _WIN32_WINNT=0x0601)
+target_compile_options(installer_core PRIVATE ${WINDOWS_FLAGS})
+target_link_libraries(installer_core PUBLIC winspool advapi32 shell32 user32 version)
+
+add_executable(zqvinst64 WIN32 ${CMAKE_SOURCE_DIR}/drv/install/resources/installer.rc)
+target_link_libraries(zqvinst64 PRIVATE -Wl,--whole-archive installer_core -Wl,--no-whole-archive)
+target_link_options(zqvinst64 PRIVATE ${WINDOWS_LINK_FLAGS} -mwindows)
+set_target_properties(zqvinst64 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PACKAGE_DIR}/drv)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/drv/payload/CMakeLists.txt)
+  add_subdirectory(drv/payload)
+endif()
+if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/CMakeLists.txt)
+  add_subdirectory(tests/wine)
+endif()

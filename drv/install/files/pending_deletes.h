@@ -1,0 +1,20 @@
+// PendingDeleteList: files whose deletion failed and is still to be done. Nodes and their path
+// copies are global-memory blocks; new nodes go in at the head; no path is held twice (exact,
+// case-sensitive comparison).
+#pragma once
+
+#include <windows.h>
+
+struct InstallState;
+
+struct PendingDeleteNode {
+  WCHAR* path;
+  PendingDeleteNode* next;
+};
+
+void AddPendingDelete(PendingDeleteNode*& head, const WCHAR* path);
+void RetryPendingDeletes(InstallState& state);
+// Hands every listed file to the platform for deletion at the next reboot and empties the list;
+// returns how many the platform accepted.
+unsigned ScheduleDeletesAtReboot(InstallState& state);
+void FreePendingDeletes(PendingDeleteNode*& head);

@@ -1,0 +1,42 @@
+// The numbered errors of the install log: each code names one kind of failure, and its
+// message format is the text the log shows after "Error(code): ".
+#pragma once
+
+#include <windows.h>
+
+enum ErrorCode : int {
+  kErrorOpenServiceManager = 1,
+  kErrorOpenSpooler = 2,
+  kErrorStopSpooler = 3,
+  kErrorStartSpooler = 4,
+  kErrorControlService = 5,
+  kErrorDriverDirectory = 6,
+  kErrorSystemDirectory = 7,
+  kErrorCopyShortWrite = 8,       // message: the copy line of the file copy
+  kErrorCopyOpenDestination = 9,  // message: the copy line of the file copy
+  kErrorCopyOpenSource = 10,      // message: the copy line of the file copy
+  kErrorInstallMonitor = 11,
+  kErrorRemoveMonitor = 12,
+  kErrorInstallDriver = 13,
+  kErrorRemoveDriver = 14,
+  kErrorAddPrinter = 15,
+  kErrorOpenPrinter = 16,
+  kErrorDeletePrinter = 17,
+};
+
+constexpr const WCHAR* kMessageOpenServiceManager = L"Can't open service manager.";
+constexpr const WCHAR* kMessageOpenSpooler = L"Can't open the spooler";
+constexpr const WCHAR* kMessageStopSpooler = L"Can't stop the spooler";
+constexpr const WCHAR* kMessageStartSpooler = L"Can't start the spooler";
+constexpr const WCHAR* kMessageControlService = L"ControlService failed with code %d (0x%x)";
+constexpr const WCHAR* kMessageDriverDirectory = L"Can`t retrieve printer driver directory.";
+constexpr const WCHAR* kMessageSystemDirectory = L"Can`t retrieve system directory.";
+constexpr const WCHAR* kMessageInstallMonitor = L"Can`t install a local port monitor'vexaWriter:'";
+constexpr const WCHAR* kMessageRemoveMonitor = L"Can`t remove the port monitor 'vexaWriter:'";
+constexpr const WCHAR* kMessageInstallDriver =
+    L"Can`t install a %s printer driver 'vexaWriter printer'";
+constexpr const WCHAR* kMessageRemoveDriver =
+    L"Can`t remove the printer-driver 'vexaWriter printer'";
+constexpr const WCHAR* kMessageAddPrinter = L"Can`t add printer '%s'";
+constexpr const WCHAR* kMessageOpenPrinter = L"Can`t open printer '%s'";
+constexpr const WCHAR* kMessageDeletePrinter = L"Can`t delete printer '%s'";

@@ -1,0 +1,51 @@
+// InstallState: the one record every step of an install or uninstall run works on.
+//
+// It owns the directories of the run, the log with its depth and error count, the files still
+// to delete, the printers removed with their settings, the printer snapshot they point into
+// and the list of printers moved off our port. The file and environment names point to
+// constant texts. Created once at the start of a run, released once at its end (or by the
+// destructor, whichever comes first).
+#pragma once
+
+#include <windows.h>
+#include <winspool.h>
+
+#include "wstring.h"
+#include "../files/pending_deletes.h"
+#include "../spooler/printer_snapshot.h"
+
+enum InstallOptions : unsigned {
+  OptionX64 = 2,
+  OptionNoTray = 4,
+};
+
+struct InstallState {
+  WString moduleDir;
+  WString systemDir;
+  WString logText;
+  WString driverDir;
+  const WCHAR* environment = nullptr;
+  const WCHAR* monitorFile = nullptr;
+  const WCHAR* driverFile = nullptr;
+  const WCHAR* helpFile = nullptr;
+  const WCHAR* uiFile = nullptr;
+  BYTE isX64 = 0;
+  BYTE checkMonitorVersion = 0;
+  BYTE installMonitor = 0;
+  BYTE installTray = 0;
+  BYTE copyMonitor = 0;
+  int errorCount = 0;
+  int indent = 0;
+  PendingDeleteNode* pendingDeletes = nullptr;
+  SavedPrinter* savedPrinters = nullptr;
+  PrinterSnapshot printers = {nullptr, 0};
+  PRINTER_INFO_2W** retargetedPrinters = nullptr;
+
+  InstallState() = default;
+  ~InstallState();
+  InstallState(const InstallState&) = delete;
+  InstallState& operator=(const InstallState&) = delete;
+};
+
+// Frees everything the record owns, in a fixed order; safe to call more than once.
+void ReleaseInstallState(InstallState& state);

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Runs every check in tests/wine/checks against the Windows build under Wine, with one Xvfb
+# display for the checks that show windows. Prints a closing "N passed, N failed" line.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+
+mkdir -p "$ARTIFACTS"
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 130); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    break
+  done
+  trap '[ -n "${xvfb_pid:-}" ] && kill $xvfb_pid 2>/dev/null' EXIT
+  sleep 1
+fi
+
+wine_make_template
+passed=0
+failed=0
+for check in "$here"/checks/*.sh; do
+  [ -e "$check" ] || continue
+  name=$(basename "$check" .sh)
+  start=$(date +%s)
+  if timeout 600 bash "$check" >"$ARTIFACTS/$name.log" 2>&1; then
+    passed=$((passed + 1))
+    echo "wine check $name: ok ($(( $(date +%s) - start )) s)"
+  else
+    failed=$((failed + 1))
+    echo "wine check $name: FAILED ($(( $(date +%s) - start )) s)"
+    sed 's/^/    /' "$ARTIFACTS/$name.log" | tail -n 30
+  fi
+  WINEPREFIX=$WINE_WORK/prefixes/$name wineserver -k >/dev/null 2>&1 || true
+done
+echo "wine: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,4 @@
+// shell32: command-line splitting.
+#pragma once
+
+#include <windows.h>

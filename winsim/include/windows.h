@@ -1,0 +1,12 @@
+// The host build's <windows.h>: the parts of the platform API that the installer uses, with
+// the platform's names and signatures, implemented by the winsim library.
+#pragma once
+
+#include "winsim/api/base.h"
+#include "winsim/api/kernel_core.h"
+#include "winsim/api/kernel_files.h"
+#include "winsim/api/kernel_process.h"
+#include "winsim/api/registry.h"
+#include "winsim/api/services.h"
+#include "winsim/api/user32.h"
+#include "winsim/api/version.h"

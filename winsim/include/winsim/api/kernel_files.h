@@ -1,0 +1,4 @@
+// kernel_files: grows with the parts of the installer that need it.
+#pragma once
+
+#include "winsim/api/base.h"

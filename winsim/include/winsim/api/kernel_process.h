@@ -1,0 +1,6 @@
+// kernel_process: grows with the parts of the installer that need it.
+#pragma once
+
+#include "winsim/api/base.h"
+
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);

@@ -1,0 +1,4 @@
+// user32: grows with the parts of the installer that need it.
+#pragma once
+
+#include "winsim/api/base.h"

@@ -1,0 +1,12 @@
+// Simulated desktop: grows with the parts of the installer that need it.
+#pragma once
+
+#include "winsim/machine.h"
+
+namespace winsim {
+
+class Desktop {
+ public:
+};
+
+}  // namespace winsim

@@ -1,0 +1,156 @@
+// The simulated Windows machine that the host build's platform calls act on.
+//
+// A test makes one Machine; while it lives, every simulated platform call works on it. It owns
+// the virtual clock, the thread's last error, the call counters and injected faults, the
+// accounting of global and local memory blocks and of open handles, and one object per
+// simulated subsystem (files, registry, services, desktop, processes, spooler).
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace winsim {
+
+// Last-error value left behind by a successful call: the platform leaves it undefined, so code
+// that reads it after success sees a value no system call ever reports (customer bit set).
+constexpr DWORD kPoisonedLastError = 0x2000DEADu;
+
+class FileSystem;
+class Registry;
+class ServiceManager;
+class Desktop;
+class Processes;
+class Spooler;
+
+enum class HandleKind {
+  File,
+  Mutex,
+  Process,
+  Thread,
+  Module,
+  RegistryKey,
+  ServiceManager,
+  Service,
+  Printer,
+  Other,
+};
+const char* HandleKindName(HandleKind kind);
+
+class Machine {
+ public:
+  Machine();
+  ~Machine();
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  // The machine that simulated calls act on; aborts when no machine exists.
+  static Machine& Current();
+  static bool Exists();
+
+  // Virtual clock in milliseconds. Only Sleep, waits and Advance move it.
+  DWORD TickCount() const { return tickCount_; }
+  void SetTickCount(DWORD ticks) { tickCount_ = ticks; }
+  void Advance(DWORD milliseconds);
+  // What Sleep does: counts the sleep and advances the clock.
+  void SleepFor(DWORD milliseconds);
+  // Total virtual time that has passed through Sleep and waits since the machine was made.
+  uint64_t ElapsedMilliseconds() const { return elapsed_; }
+  unsigned SleepCount() const { return sleepCount_; }
+
+  DWORD lastError = 0;
+
+  // Faults: the nth call (1-based) of a simulated function fails with the given error.
+  void FailCall(const std::string& function, unsigned nth, DWORD error);
+  // Every call of the function from the nth on fails with the error.
+  void FailCallsFrom(const std::string& function, unsigned nth, DWORD error);
+  unsigned CallCount(const std::string& function) const;
+  // Counts the call and returns the error to fail it with, or 0 to let it run.
+  DWORD EnterCall(const char* function);
+
+  // Memory accounting.
+  void* AllocateBlock(bool local, SIZE_T bytes, bool zeroFill);
+  bool FreeBlock(bool local, void* block);
+  bool OwnsBlock(bool local, const void* block) const;
+  size_t OutstandingGlobalBlocks() const { return globalBlocks_.size(); }
+  size_t OutstandingLocalBlocks() const { return localBlocks_.size(); }
+
+  // Handle table: every open simulated handle with its kind and the object behind it.
+  HANDLE AddHandle(HandleKind kind, std::shared_ptr<void> object);
+  template <typename T>
+  std::shared_ptr<T> LookupHandle(const void* handle, HandleKind kind) const {
+    return std::static_pointer_cast<T>(LookupHandleObject(handle, kind));
+  }
+  std::shared_ptr<void> LookupHandleObject(const void* handle, HandleKind kind) const;
+  bool IsHandleOfKind(const void* handle, HandleKind kind) const;
+  // Removes the handle; false when it is not open or of another kind.
+  bool RemoveHandle(const void* handle, HandleKind kind);
+  size_t OpenHandleCount() const { return handles_.size(); }
+  // One line per open handle ("Printer", "File"...), for test failure messages.
+  std::string DescribeOpenHandles() const;
+
+  FileSystem& files() { return *files_; }
+  Registry& registry() { return *registry_; }
+  ServiceManager& services() { return *services_; }
+  Desktop& desktop() { return *desktop_; }
+  Processes& processes() { return *processes_; }
+  Spooler& spooler() { return *spooler_; }
+
+ private:
+  struct FaultRule {
+    unsigned first;
+    bool andLater;
+    DWORD error;
+  };
+  struct HandleEntry {
+    HandleKind kind;
+    std::shared_ptr<void> object;
+  };
+
+  DWORD tickCount_ = 1000000;
+  uint64_t elapsed_ = 0;
+  unsigned sleepCount_ = 0;
+  std::map<std::string, unsigned> callCounts_;
+  std::map<std::string, std::vector<FaultRule>> faults_;
+  std::map<const void*, SIZE_T> globalBlocks_;
+  std::map<const void*, SIZE_T> localBlocks_;
+  std::map<const void*, HandleEntry> handles_;
+  uintptr_t nextHandle_ = 0x1000;
+
+  std::unique_ptr<FileSystem> files_;
+  std::unique_ptr<Registry> registry_;
+  std::unique_ptr<ServiceManager> services_;
+  std::unique_ptr<Desktop> desktop_;
+  std::unique_ptr<Processes> processes_;
+  std::unique_ptr<Spooler> spooler_;
+};
+
+// Used at the top of every simulated function: counts the call and applies an injected fault.
+inline DWORD EnterCall(const char* function) {
+  return Machine::Current().EnterCall(function);
+}
+// Called by a simulated function that succeeded and leaves the last error undefined.
+inline void PoisonLastError() {
+  Machine::Current().lastError = kPoisonedLastError;
+}
+
+}  // namespace winsim
+
+// Fail the call with the injected error when one is due: sets the last error and returns value.
+#define WINSIM_ENTER_OR_FAIL(failValue)                         \
+  do {                                                          \
+    if (DWORD winsimInjected = ::winsim::EnterCall(__func__)) { \
+      ::winsim::Machine::Current().lastError = winsimInjected;  \
+      return failValue;                                         \
+    }                                                           \
+  } while (0)
+// For calls that return their error code instead of setting the last error (registry).
+#define WINSIM_ENTER_OR_RETURN_ERROR()                          \
+  do {                                                          \
+    if (DWORD winsimInjected = ::winsim::EnterCall(__func__)) { \
+      return (LSTATUS)winsimInjected;                           \
+    }                                                           \
+  } while (0)

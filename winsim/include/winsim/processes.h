@@ -1,0 +1,12 @@
+// Simulated processes: grows with the parts of the installer that need it.
+#pragma once
+
+#include "winsim/machine.h"
+
+namespace winsim {
+
+class Processes {
+ public:
+};
+
+}  // namespace winsim

@@ -1,0 +1,12 @@
+// Simulated spooler: grows with the parts of the installer that need it.
+#pragma once
+
+#include "winsim/machine.h"
+
+namespace winsim {
+
+class Spooler {
+ public:
+};
+
+}  // namespace winsim

@@ -1,0 +1,3 @@
+#include "winsim/desktop.h"
+
+namespace winsim {}  // namespace winsim

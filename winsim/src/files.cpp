@@ -1,0 +1,3 @@
+#include "winsim/files.h"
+
+namespace winsim {}  // namespace winsim

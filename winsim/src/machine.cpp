@@ -1,0 +1,168 @@
+#include "winsim/machine.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "winsim/desktop.h"
+#include "winsim/files.h"
+#include "winsim/processes.h"
+#include "winsim/registry.h"
+#include "winsim/services.h"
+#include "winsim/spooler.h"
+
+namespace winsim {
+namespace {
+Machine* g_current = nullptr;
+constexpr unsigned char kUninitialisedByte = 0xCD;
+}  // namespace
+
+const char* HandleKindName(HandleKind kind) {
+  switch (kind) {
+    case HandleKind::File:
+      return "File";
+    case HandleKind::Mutex:
+      return "Mutex";
+    case HandleKind::Process:
+      return "Process";
+    case HandleKind::Thread:
+      return "Thread";
+    case HandleKind::Module:
+      return "Module";
+    case HandleKind::RegistryKey:
+      return "RegistryKey";
+    case HandleKind::ServiceManager:
+      return "ServiceManager";
+    case HandleKind::Service:
+      return "Service";
+    case HandleKind::Printer:
+      return "Printer";
+    case HandleKind::Other:
+      return "Other";
+  }
+  return "?";
+}
+
+Machine::Machine()
+    : files_(std::make_unique<FileSystem>()),
+      registry_(std::make_unique<Registry>()),
+      services_(std::make_unique<ServiceManager>()),
+      desktop_(std::make_unique<Desktop>()),
+      processes_(std::make_unique<Processes>()),
+      spooler_(std::make_unique<Spooler>()) {
+  if (g_current != nullptr) {
+    fprintf(stderr, "winsim: only one Machine may exist at a time\n");
+    abort();
+  }
+  g_current = this;
+}
+
+Machine::~Machine() {
+  for (auto& block : globalBlocks_) free(const_cast<void*>(block.first));
+  for (auto& block : localBlocks_) free(const_cast<void*>(block.first));
+  g_current = nullptr;
+}
+
+Machine& Machine::Current() {
+  if (g_current == nullptr) {
+    fprintf(stderr, "winsim: a platform call was made with no Machine\n");
+    abort();
+  }
+  return *g_current;
+}
+
+bool Machine::Exists() {
+  return g_current != nullptr;
+}
+
+void Machine::Advance(DWORD milliseconds) {
+  tickCount_ += milliseconds;  // wraps like the real tick count
+  elapsed_ += milliseconds;
+}
+
+void Machine::SleepFor(DWORD milliseconds) {
+  ++sleepCount_;
+  Advance(milliseconds);
+}
+
+void Machine::FailCall(const std::string& function, unsigned nth, DWORD error) {
+  faults_[function].push_back({nth, false, error});
+}
+
+void Machine::FailCallsFrom(const std::string& function, unsigned nth, DWORD error) {
+  faults_[function].push_back({nth, true, error});
+}
+
+unsigned Machine::CallCount(const std::string& function) const {
+  auto found = callCounts_.find(function);
+  return found == callCounts_.end() ? 0 : found->second;
+}
+
+DWORD Machine::EnterCall(const char* function) {
+  unsigned call = ++callCounts_[function];
+  auto found = faults_.find(function);
+  if (found == faults_.end()) return 0;
+  for (const FaultRule& rule : found->second) {
+    if (call == rule.first || (rule.andLater && call > rule.first)) return rule.error;
+  }
+  return 0;
+}
+
+void* Machine::AllocateBlock(bool local, SIZE_T bytes, bool zeroFill) {
+  // A zero-byte request still yields a distinct block, as on the platform.
+  void* block = malloc(bytes == 0 ? 1 : bytes);
+  if (block == nullptr) return nullptr;
+  memset(block, zeroFill ? 0 : kUninitialisedByte, bytes == 0 ? 1 : bytes);
+  (local ? localBlocks_ : globalBlocks_)[block] = bytes;
+  return block;
+}
+
+bool Machine::FreeBlock(bool local, void* block) {
+  auto& blocks = local ? localBlocks_ : globalBlocks_;
+  auto found = blocks.find(block);
+  if (found == blocks.end()) return false;
+  blocks.erase(found);
+  free(block);
+  return true;
+}
+
+bool Machine::OwnsBlock(bool local, const void* block) const {
+  const auto& blocks = local ? localBlocks_ : globalBlocks_;
+  return blocks.count(block) != 0;
+}
+
+HANDLE Machine::AddHandle(HandleKind kind, std::shared_ptr<void> object) {
+  const void* handle = reinterpret_cast<const void*>(nextHandle_);
+  nextHandle_ += 4;
+  handles_[handle] = HandleEntry{kind, std::move(object)};
+  return const_cast<void*>(handle);
+}
+
+std::shared_ptr<void> Machine::LookupHandleObject(const void* handle, HandleKind kind) const {
+  auto found = handles_.find(handle);
+  if (found == handles_.end() || found->second.kind != kind) return nullptr;
+  return found->second.object;
+}
+
+bool Machine::IsHandleOfKind(const void* handle, HandleKind kind) const {
+  auto found = handles_.find(handle);
+  return found != handles_.end() && found->second.kind == kind;
+}
+
+bool Machine::RemoveHandle(const void* handle, HandleKind kind) {
+  auto found = handles_.find(handle);
+  if (found == handles_.end() || found->second.kind != kind) return false;
+  handles_.erase(found);
+  return true;
+}
+
+std::string Machine::DescribeOpenHandles() const {
+  std::string text;
+  for (const auto& entry : handles_) {
+    text += HandleKindName(entry.second.kind);
+    text += "\n";
+  }
+  return text;
+}
+
+}  // namespace winsim

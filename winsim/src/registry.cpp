@@ -1,0 +1,3 @@
+#include "winsim/registry.h"
+
+namespace winsim {}  // namespace winsim
