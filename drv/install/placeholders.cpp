@@ -1,0 +1,19 @@
+// Operations whose parts are not built yet: each does nothing until its part lands, and is
+// removed from this file then.
+#include "files/pending_deletes.h"
+#include "files/post_reboot_check.h"
+#include "foundation/install_state.h"
+#include "queries/queries.h"
+#include "sequences.h"
+#include "spooler/printer_snapshot.h"
+#include "tray/tray.h"
+
+void ReInstall(InstallState&) {}
+void FullUninstall(InstallState&) {}
+void StopTray() {}
+bool QueryDriverBuild() { return false; }
+bool QueryDefaultNotOurs() { return false; }
+void SetOurPrinterDefault() {}
+unsigned ScheduleDeletesAtReboot(InstallState&) { return 0; }
+bool PostRebootCheck() { return false; }
+void MarkDefaultPrinter(InstallState&) {}
