@@ -35,3 +35,6 @@ typedef struct _PRINTER_INFO_2W {
 #define PRINTER_ATTRIBUTE_DEFAULT 0x00000004
 
 BOOL WINAPI ClosePrinter(HANDLE hPrinter);
+
+BOOL WINAPI GetPrinterDriverDirectoryW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level,
+                                       LPBYTE pDriverDirectory, DWORD cbBuf, LPDWORD pcbNeeded);
