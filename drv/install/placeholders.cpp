@@ -11,8 +11,14 @@
 void ReInstall(InstallState&) {}
 void FullUninstall(InstallState&) {}
 void StopTray() {}
-bool QueryDriverBuild() { return false; }
-bool QueryDefaultNotOurs() { return false; }
+bool QueryDriverBuild() {
+  return false;
+}
+bool QueryDefaultNotOurs() {
+  return false;
+}
 void SetOurPrinterDefault() {}
-bool PostRebootCheck() { return false; }
+bool PostRebootCheck() {
+  return false;
+}
 void MarkDefaultPrinter(InstallState&) {}
