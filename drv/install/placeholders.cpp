@@ -11,17 +11,9 @@
 void ReInstall(InstallState&) {}
 void FullUninstall(InstallState&) {}
 void StopTray() {}
-bool QueryDriverBuild() {
-  return false;
-}
-bool QueryDefaultNotOurs() {
-  return false;
-}
+bool QueryDriverBuild() { return false; }
+bool QueryDefaultNotOurs() { return false; }
 void SetOurPrinterDefault() {}
-unsigned ScheduleDeletesAtReboot(InstallState&) {
-  return 0;
-}
-bool PostRebootCheck() {
-  return false;
-}
+unsigned ScheduleDeletesAtReboot(InstallState&) { return 0; }
+bool PostRebootCheck() { return false; }
 void MarkDefaultPrinter(InstallState&) {}
