@@ -20,27 +20,6 @@ TEST_F(DesktopTest, FindsTheTopmostWindowIgnoringLetterCase) {
   EXPECT_EQ(FindWindowW(L"HH Parent", L"vexaWriter Help2"), nullptr);
 }
 
-TEST_F(DesktopTest, APostedMessageIsHandledAfterTheWindowsResponseTime) {
-  HWND help = desktop().AddWindow(u"HH Parent", u"vexaWriter Help",
-                                  winsim::Desktop::ClosesOnSysClose(), 120);
-  ASSERT_TRUE(PostMessageW(help, WM_SYSCOMMAND, SC_CLOSE, 0));
-  Sleep(119);
-  EXPECT_TRUE(IsWindow(help));
-  Sleep(1);
-  EXPECT_FALSE(IsWindow(help));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-  EXPECT_FALSE(PostMessageW(help, WM_SYSCOMMAND, SC_CLOSE, 0));
-  ASSERT_EQ(desktop().posted.size(), 1u);
-  EXPECT_EQ(desktop().posted[0].message, static_cast<UINT>(WM_SYSCOMMAND));
-}
-
-TEST_F(DesktopTest, AWindowWithoutActorIgnoresWhatIsPosted) {
-  HWND stubborn = desktop().AddWindow(u"HH Parent", u"vexaWriter Help");
-  PostMessageW(stubborn, WM_SYSCOMMAND, SC_CLOSE, 0);
-  Sleep(1000);
-  EXPECT_TRUE(IsWindow(stubborn));
-}
-
 INT_PTR CALLBACK EndsOnAnyCommand(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_COMMAND) EndDialog(dialog, LOWORD(wParam) + 10);
   return 0;

@@ -42,14 +42,6 @@ TEST_F(ServicesTest, HandlesAllowOnlyTheAccessTheyWereOpenedWith) {
   EXPECT_EQ(spooler().state, static_cast<DWORD>(SERVICE_RUNNING));
 }
 
-TEST_F(ServicesTest, UnknownServicesAndDatabasesAreRefused) {
-  manager_ = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  EXPECT_EQ(OpenServiceW(manager_, L"nosuchservice", SERVICE_START), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
-  EXPECT_EQ(OpenSCManagerW(nullptr, L"Other", SC_MANAGER_CONNECT), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DATABASE_DOES_NOT_EXIST));
-}
-
 TEST_F(ServicesTest, StopAndStartTakeTheirDelaysOfVirtualTime) {
   spooler().stopDelayMs = 300;
   spooler().startDelayMs = 100;
