@@ -71,8 +71,9 @@ SpoolerPause::SpoolerPause(InstallState* state) : state_(state) {
   if (state_ != nullptr) LogLine(*state_, L"#Restart Spooler");
   manager_.reset(OpenManager());
   if (!manager_) {
-    if (state_ != nullptr)
+    if (state_ != nullptr) {
       ReportError(*state_, kErrorOpenServiceManager, kMessageOpenServiceManager);
+    }
     return;
   }
   service_.reset(OpenServiceW(manager_.get(), kSpoolerService, kPauseAccess));
