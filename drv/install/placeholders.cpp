@@ -11,9 +11,14 @@
 void ReInstall(InstallState&) {}
 void FullUninstall(InstallState&) {}
 void StopTray() {}
-bool QueryDriverBuild() { return false; }
-bool QueryDefaultNotOurs() { return false; }
+bool QueryDriverBuild() {
+  return false;
+}
+bool QueryDefaultNotOurs() {
+  return false;
+}
 void SetOurPrinterDefault() {}
-unsigned ScheduleDeletesAtReboot(InstallState&) { return 0; }
-bool PostRebootCheck() { return false; }
+bool PostRebootCheck() {
+  return false;
+}
 void MarkDefaultPrinter(InstallState&) {}
