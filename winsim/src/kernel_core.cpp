@@ -108,6 +108,7 @@ const SystemMessage kSystemMessages[] = {
     {145, "The directory is not empty.\r\n"},
     {161, "The specified path is invalid.\r\n"},
     {183, "Cannot create a file when that file already exists.\r\n"},
+    {206, "The filename or extension is too long.\r\n"},
     {234, "More data is available.\r\n"},
     {258, "The wait operation timed out.\r\n"},
     {259, "No more data is available.\r\n"},
