@@ -14,6 +14,5 @@ void StopTray() {}
 bool QueryDriverBuild() { return false; }
 bool QueryDefaultNotOurs() { return false; }
 void SetOurPrinterDefault() {}
-unsigned ScheduleDeletesAtReboot(InstallState&) { return 0; }
 bool PostRebootCheck() { return false; }
 void MarkDefaultPrinter(InstallState&) {}

@@ -16,7 +16,9 @@ using winsim::Widen;
 
 class MachineTest : public ::testing::Test {
  protected:
-  void TearDown() override {
+  // Checked in the destructor, after the derived fixture's members (an InstallState, say)
+  // have released what they own.
+  ~MachineTest() override {
     EXPECT_EQ(machine_->OutstandingGlobalBlocks(), 0u) << "global blocks leaked";
     EXPECT_EQ(machine_->OutstandingLocalBlocks(), 0u) << "local blocks leaked";
     EXPECT_EQ(machine_->OpenHandleCount(), 0u) << "open handles:\n"

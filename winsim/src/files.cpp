@@ -1,3 +1,337 @@
+// The simulated file system and the kernel32 file calls that act on it.
 #include "winsim/files.h"
 
-namespace winsim {}  // namespace winsim
+#include <string.h>
+
+using winsim::FileSystem;
+using winsim::Machine;
+using winsim::WideText;
+
+namespace winsim {
+
+WideText FileSystem::Key(const WideText& path) {
+  WideText key = FoldCase(path);
+  for (char16_t& c : key) {
+    if (c == u'/') c = u'\\';
+  }
+  while (key.size() > 1 && key.back() == u'\\') key.pop_back();
+  return key;
+}
+
+FileSystem::Node* FileSystem::Find(const WideText& path) {
+  auto found = nodes_.find(Key(path));
+  return found == nodes_.end() ? nullptr : &found->second;
+}
+
+const FileSystem::Node* FileSystem::Find(const WideText& path) const {
+  auto found = nodes_.find(Key(path));
+  return found == nodes_.end() ? nullptr : &found->second;
+}
+
+bool FileSystem::ParentExists(const WideText& path) const {
+  WideText key = Key(path);
+  size_t separator = key.rfind(u'\\');
+  if (separator == WideText::npos) return true;  // a bare name or a drive
+  WideText parent = key.substr(0, separator);
+  if (parent.find(u'\\') == WideText::npos) return true;  // drive roots always exist
+  const Node* node = Find(parent);
+  return node != nullptr && node->directory;
+}
+
+FileSystem::Node& FileSystem::Create(const WideText& path, bool directory) {
+  Node& node = nodes_[Key(path)];
+  node.path = path;
+  node.directory = directory;
+  return node;
+}
+
+void FileSystem::Erase(const WideText& path) {
+  nodes_.erase(Key(path));
+}
+
+void FileSystem::AddDirectory(const WideText& path) {
+  WideText normal = path;
+  for (char16_t& c : normal) {
+    if (c == u'/') c = u'\\';
+  }
+  for (size_t i = 0; i <= normal.size(); ++i) {
+    if (i == normal.size() || normal[i] == u'\\') {
+      WideText prefix = normal.substr(0, i);
+      if (prefix.find(u'\\') == WideText::npos) continue;  // the drive itself
+      if (Find(prefix) == nullptr) Create(prefix, true);
+    }
+  }
+}
+
+void FileSystem::AddFile(const WideText& path, const std::string& contents) {
+  size_t separator = path.find_last_of(u"\\/");
+  if (separator != WideText::npos) AddDirectory(path.substr(0, separator));
+  Create(path, false).data = contents;
+}
+
+void FileSystem::Remove(const WideText& path) {
+  Erase(path);
+}
+
+bool FileSystem::Exists(const WideText& path) const {
+  return Find(path) != nullptr;
+}
+
+bool FileSystem::IsFile(const WideText& path) const {
+  const Node* node = Find(path);
+  return node != nullptr && !node->directory;
+}
+
+bool FileSystem::IsDirectory(const WideText& path) const {
+  const Node* node = Find(path);
+  return node != nullptr && node->directory;
+}
+
+std::string FileSystem::Contents(const WideText& path) const {
+  const Node* node = Find(path);
+  return node == nullptr ? std::string() : node->data;
+}
+
+std::vector<WideText> FileSystem::FilesBelow(const WideText& directory) const {
+  WideText prefix = Key(directory) + u"\\";
+  std::vector<WideText> files;
+  for (const auto& entry : nodes_) {
+    if (!entry.second.directory && entry.first.compare(0, prefix.size(), prefix) == 0) {
+      files.push_back(entry.second.path);
+    }
+  }
+  return files;
+}
+
+void FileSystem::Hold(const WideText& path, const std::string& holder, DWORD error) {
+  Node* node = Find(path);
+  if (node == nullptr) return;
+  node->holder = holder;
+  node->holdError = error;
+}
+
+void FileSystem::ReleaseHold(const WideText& path) {
+  Node* node = Find(path);
+  if (node != nullptr) node->holder.clear();
+}
+
+void FileSystem::ReleaseHoldsOf(const std::string& holder) {
+  for (auto& entry : nodes_) {
+    if (entry.second.holder == holder) entry.second.holder.clear();
+  }
+}
+
+bool FileSystem::IsHeld(const WideText& path) const {
+  const Node* node = Find(path);
+  return node != nullptr && !node->holder.empty();
+}
+
+void FileSystem::SetOpenDelay(const WideText& path, DWORD milliseconds) {
+  if (Node* node = Find(path)) node->openDelay = milliseconds;
+}
+
+void FileSystem::SetWriteLimit(const WideText& path, DWORD bytesPerCall) {
+  if (Node* node = Find(path)) node->writeLimit = bytesPerCall;
+}
+
+void FileSystem::SetProductVersion(const WideText& path, std::array<WORD, 4> version) {
+  if (Node* node = Find(path)) node->productVersion = version;
+}
+
+std::optional<std::array<WORD, 4>> FileSystem::ProductVersion(const WideText& path) const {
+  const Node* node = Find(path);
+  return node == nullptr ? std::nullopt : node->productVersion;
+}
+
+}  // namespace winsim
+
+namespace {
+
+FileSystem& Files() {
+  return Machine::Current().files();
+}
+
+DWORD AccessOf(DWORD desired) {
+  DWORD access = 0;
+  if (desired & (GENERIC_READ | GENERIC_ALL)) access |= GENERIC_READ;
+  if (desired & (GENERIC_WRITE | GENERIC_ALL)) access |= GENERIC_WRITE;
+  return access;
+}
+
+// True when a new open with this access and share mode is compatible with the open handles.
+bool SharingAllows(FileSystem::Node& node, DWORD access, DWORD share) {
+  for (const auto& weak : node.opens) {
+    auto open = weak.lock();
+    if (!open) continue;
+    if ((access & GENERIC_READ) && !(open->share & FILE_SHARE_READ)) return false;
+    if ((access & GENERIC_WRITE) && !(open->share & FILE_SHARE_WRITE)) return false;
+    if ((open->access & GENERIC_READ) && !(share & FILE_SHARE_READ)) return false;
+    if ((open->access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return false;
+  }
+  return true;
+}
+
+bool OpenWithoutDeleteSharing(const FileSystem::Node& node) {
+  for (const auto& weak : node.opens) {
+    auto open = weak.lock();
+    if (open && !(open->share & FILE_SHARE_DELETE)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE) {
+  WINSIM_ENTER_OR_FAIL(INVALID_HANDLE_VALUE);
+  Machine& machine = Machine::Current();
+  WideText path = winsim::FromPtr(lpFileName);
+  if (path.empty()) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  FileSystem::Node* node = Files().Find(path);
+  if (node != nullptr && node->openDelay != 0) machine.Advance(node->openDelay);
+  DWORD access = AccessOf(dwDesiredAccess);
+  if (node != nullptr && node->directory) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  bool existed = node != nullptr;
+  switch (dwCreationDisposition) {
+    case OPEN_EXISTING:
+    case TRUNCATE_EXISTING:
+      if (!existed) {
+        SetLastError(Files().ParentExists(path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+      }
+      break;
+    case CREATE_NEW:
+      if (existed) {
+        SetLastError(ERROR_FILE_EXISTS);
+        return INVALID_HANDLE_VALUE;
+      }
+      break;
+    case CREATE_ALWAYS:
+    case OPEN_ALWAYS:
+      break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return INVALID_HANDLE_VALUE;
+  }
+  if (!existed && !Files().ParentExists(path)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  bool writes = (access & GENERIC_WRITE) != 0 || dwCreationDisposition == CREATE_ALWAYS ||
+                dwCreationDisposition == TRUNCATE_EXISTING;
+  if (existed && writes && !node->holder.empty()) {
+    SetLastError(node->holdError);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (existed && !SharingAllows(*node, access, dwShareMode)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!existed) node = &Files().Create(path, false);
+  if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING) {
+    node->data.clear();
+  }
+  auto open = std::make_shared<FileSystem::OpenFile>();
+  open->key = FileSystem::Key(path);
+  open->access = access;
+  open->share = dwShareMode;
+  node->opens.push_back(open);
+  HANDLE handle = machine.AddHandle(winsim::HandleKind::File, open);
+  // Opening an existing file with CREATE_ALWAYS or OPEN_ALWAYS reports ERROR_ALREADY_EXISTS.
+  bool alwaysDisposition =
+      dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS;
+  SetLastError(existed && alwaysDisposition ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return handle;
+}
+
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED) {
+  if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
+  WINSIM_ENTER_OR_FAIL(FALSE);
+  auto open =
+      Machine::Current().LookupHandle<FileSystem::OpenFile>(hFile, winsim::HandleKind::File);
+  if (!open) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  FileSystem::Node* node = Files().Find(open->key);
+  if (!(open->access & GENERIC_READ) || node == nullptr) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  size_t available = open->position < node->data.size() ? node->data.size() - open->position : 0;
+  size_t count = available < nNumberOfBytesToRead ? available : nNumberOfBytesToRead;
+  if (count != 0) memcpy(lpBuffer, node->data.data() + open->position, count);
+  open->position += count;
+  if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = static_cast<DWORD>(count);
+  winsim::PoisonLastError();
+  return TRUE;
+}
+
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED) {
+  if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = 0;
+  WINSIM_ENTER_OR_FAIL(FALSE);
+  auto open =
+      Machine::Current().LookupHandle<FileSystem::OpenFile>(hFile, winsim::HandleKind::File);
+  if (!open) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  FileSystem::Node* node = Files().Find(open->key);
+  if (!(open->access & GENERIC_WRITE) || node == nullptr) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  DWORD count = nNumberOfBytesToWrite;
+  if (node->writeLimit != 0 && count > node->writeLimit) count = node->writeLimit;
+  if (node->data.size() < open->position + count) node->data.resize(open->position + count);
+  if (count != 0) memcpy(&node->data[open->position], lpBuffer, count);
+  open->position += count;
+  if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = count;
+  winsim::PoisonLastError();
+  return TRUE;
+}
+
+BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
+  WINSIM_ENTER_OR_FAIL(FALSE);
+  WideText path = winsim::FromPtr(lpFileName);
+  FileSystem::Node* node = Files().Find(path);
+  if (node == nullptr) {
+    SetLastError(Files().ParentExists(path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  if (node->directory) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (!node->holder.empty()) {
+    SetLastError(node->holdError);
+    return FALSE;
+  }
+  if (OpenWithoutDeleteSharing(*node)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+  }
+  Files().Erase(path);
+  winsim::PoisonLastError();
+  return TRUE;
+}
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
+  WINSIM_ENTER_OR_FAIL(INVALID_FILE_ATTRIBUTES);
+  WideText path = winsim::FromPtr(lpFileName);
+  const FileSystem::Node* node = Files().Find(path);
+  if (node == nullptr) {
+    SetLastError(Files().ParentExists(path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  winsim::PoisonLastError();
+  return node->directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+}

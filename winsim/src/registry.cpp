@@ -1,3 +1,262 @@
+// The simulated registry and the advapi32 registry calls that act on it.
 #include "winsim/registry.h"
 
-namespace winsim {}  // namespace winsim
+#include <string.h>
+
+using winsim::Machine;
+using winsim::Registry;
+using winsim::WideText;
+
+namespace winsim {
+
+namespace {
+WideText RootName(HKEY root) {
+  if (root == HKEY_LOCAL_MACHINE) return u"HKLM";
+  if (root == HKEY_CURRENT_USER) return u"HKCU";
+  if (root == HKEY_CLASSES_ROOT) return u"HKCR";
+  if (root == HKEY_USERS) return u"HKU";
+  return WideText();
+}
+}  // namespace
+
+WideText Registry::FullPath(HKEY root, const WideText& path) {
+  WideText full = RootName(root);
+  if (!path.empty()) full += u"\\" + path;
+  while (full.size() > 1 && full.back() == u'\\') full.pop_back();
+  return full;
+}
+
+Registry::Key* Registry::FindKey(const WideText& fullPath) {
+  auto found = keys_.find(FoldCase(fullPath));
+  return found == keys_.end() ? nullptr : &found->second;
+}
+
+Registry::Key& Registry::MakeKey(const WideText& fullPath) {
+  WideText folded = FoldCase(fullPath);
+  for (size_t i = 0; i < folded.size(); ++i) {
+    if (folded[i] == u'\\') keys_[folded.substr(0, i)];
+  }
+  return keys_[folded];
+}
+
+void Registry::CreateKey(HKEY root, const WideText& path) {
+  MakeKey(FullPath(root, path));
+}
+
+bool Registry::KeyExists(HKEY root, const WideText& path) const {
+  return keys_.count(FoldCase(FullPath(root, path))) != 0;
+}
+
+void Registry::DeleteKey(HKEY root, const WideText& path) {
+  keys_.erase(FoldCase(FullPath(root, path)));
+}
+
+void Registry::SetValue(HKEY root, const WideText& path, const WideText& name, DWORD type,
+                        const std::vector<BYTE>& data) {
+  Value& value = MakeKey(FullPath(root, path)).values[FoldCase(name)];
+  value.name = name;
+  value.type = type;
+  value.data = data;
+}
+
+namespace {
+void AppendUnits(std::vector<BYTE>& bytes, const WideText& text) {
+  const BYTE* begin = reinterpret_cast<const BYTE*>(text.c_str());
+  bytes.insert(bytes.end(), begin, begin + (text.size() + 1) * sizeof(char16_t));
+}
+}  // namespace
+
+void Registry::SetString(HKEY root, const WideText& path, const WideText& name,
+                         const WideText& text) {
+  std::vector<BYTE> bytes;
+  AppendUnits(bytes, text);
+  SetValue(root, path, name, REG_SZ, bytes);
+}
+
+void Registry::SetMultiString(HKEY root, const WideText& path, const WideText& name,
+                              const std::vector<WideText>& strings) {
+  std::vector<BYTE> bytes;
+  for (const WideText& text : strings) AppendUnits(bytes, text);
+  AppendUnits(bytes, WideText());
+  SetValue(root, path, name, REG_MULTI_SZ, bytes);
+}
+
+const Registry::Value* Registry::GetValue(HKEY root, const WideText& path,
+                                          const WideText& name) const {
+  auto key = keys_.find(FoldCase(FullPath(root, path)));
+  if (key == keys_.end()) return nullptr;
+  auto value = key->second.values.find(FoldCase(name));
+  return value == key->second.values.end() ? nullptr : &value->second;
+}
+
+void Registry::DeleteValue(HKEY root, const WideText& path, const WideText& name) {
+  if (Key* key = FindKey(FullPath(root, path))) key->values.erase(FoldCase(name));
+}
+
+void Registry::DenyAccess(HKEY root, const WideText& path, REGSAM mask) {
+  MakeKey(FullPath(root, path)).denied |= mask;
+}
+
+}  // namespace winsim
+
+namespace {
+
+Registry& Reg() {
+  return Machine::Current().registry();
+}
+
+bool IsRoot(HKEY key) {
+  return key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER || key == HKEY_CLASSES_ROOT ||
+         key == HKEY_USERS;
+}
+
+// The open key behind a handle, or null; roots count as open with every right.
+std::shared_ptr<Registry::OpenKey> Resolve(HKEY key) {
+  if (IsRoot(key)) {
+    auto root = std::make_shared<Registry::OpenKey>();
+    root->path = Registry::FullPath(key, WideText());
+    root->access = KEY_ALL_ACCESS;
+    return root;
+  }
+  return Machine::Current().LookupHandle<Registry::OpenKey>(key, winsim::HandleKind::RegistryKey);
+}
+
+WideText Narrow(LPCSTR text) {
+  WideText wide;
+  for (; text != nullptr && *text != 0; ++text) wide.push_back(static_cast<unsigned char>(*text));
+  return wide;
+}
+
+LSTATUS OpenKey(HKEY hKey, const WideText& subKey, REGSAM samDesired, PHKEY phkResult,
+                bool create) {
+  if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+  *phkResult = nullptr;
+  auto parent = Resolve(hKey);
+  if (!parent) return ERROR_INVALID_HANDLE;
+  WideText path = parent->path;
+  if (!subKey.empty()) path += u"\\" + subKey;
+  while (path.size() > 1 && path.back() == u'\\') path.pop_back();
+  Registry::Key* key = Reg().FindKey(path);
+  if (key == nullptr) {
+    if (!create) return ERROR_FILE_NOT_FOUND;
+    key = &Reg().MakeKey(path);
+  }
+  REGSAM specific = samDesired & ~(KEY_WOW64_64KEY | KEY_WOW64_32KEY);
+  if (key->denied & specific) return ERROR_ACCESS_DENIED;
+  auto open = std::make_shared<Registry::OpenKey>();
+  open->path = path;
+  open->access = specific;
+  *phkResult =
+      static_cast<HKEY>(Machine::Current().AddHandle(winsim::HandleKind::RegistryKey, open));
+  return ERROR_SUCCESS;
+}
+
+Registry::Value* FindValue(const Registry::OpenKey& open, const WideText& name) {
+  Registry::Key* key = Reg().FindKey(open.path);
+  if (key == nullptr) return nullptr;
+  auto found = key->values.find(winsim::FoldCase(name));
+  return found == key->values.end() ? nullptr : &found->second;
+}
+
+LSTATUS SetValue(HKEY hKey, const WideText& name, DWORD type, const BYTE* data, DWORD size) {
+  auto open = Resolve(hKey);
+  if (!open) return ERROR_INVALID_HANDLE;
+  if (!(open->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  Registry::Key* key = Reg().FindKey(open->path);
+  if (key == nullptr) return ERROR_KEY_DELETED;
+  Registry::Value& value = key->values[winsim::FoldCase(name)];
+  value.name = name;
+  value.type = type;
+  value.data.assign(data, data + (data == nullptr ? 0 : size));
+  return ERROR_SUCCESS;
+}
+
+LSTATUS DeleteValue(HKEY hKey, const WideText& name) {
+  auto open = Resolve(hKey);
+  if (!open) return ERROR_INVALID_HANDLE;
+  if (!(open->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+  Registry::Key* key = Reg().FindKey(open->path);
+  if (key == nullptr || key->values.erase(winsim::FoldCase(name)) == 0) return ERROR_FILE_NOT_FOUND;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesired,
+                             PHKEY phkResult) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  return OpenKey(hKey, Narrow(lpSubKey), samDesired, phkResult, false);
+}
+
+LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM samDesired,
+                             PHKEY phkResult) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  return OpenKey(hKey, winsim::FromPtr(lpSubKey), samDesired, phkResult, false);
+}
+
+LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, LPWSTR, DWORD, REGSAM samDesired,
+                               void*, PHKEY phkResult, LPDWORD lpdwDisposition) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  auto parent = Resolve(hKey);
+  bool existed = parent && Reg().FindKey(parent->path + u"\\" + winsim::FromPtr(lpSubKey));
+  LSTATUS status = OpenKey(hKey, winsim::FromPtr(lpSubKey), samDesired, phkResult, true);
+  if (status == ERROR_SUCCESS && lpdwDisposition != nullptr) {
+    *lpdwDisposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+  }
+  return status;
+}
+
+LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  auto open = Resolve(hKey);
+  if (!open) return ERROR_INVALID_HANDLE;
+  if (!(open->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+  if (lpData != nullptr && lpcbData == nullptr) return ERROR_INVALID_PARAMETER;
+  if (lpData != nullptr && Reg().beforeNextDataRead) {
+    auto hook = std::move(Reg().beforeNextDataRead);
+    Reg().beforeNextDataRead = nullptr;
+    hook();
+  }
+  Registry::Value* value = FindValue(*open, winsim::FromPtr(lpValueName));
+  if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+  if (lpType != nullptr) *lpType = value->type;
+  DWORD size = static_cast<DWORD>(value->data.size());
+  if (lpcbData == nullptr) return ERROR_SUCCESS;
+  if (lpData == nullptr) {
+    *lpcbData = size;
+    return ERROR_SUCCESS;
+  }
+  if (*lpcbData < size) {
+    *lpcbData = size;
+    return ERROR_MORE_DATA;
+  }
+  if (size != 0) memcpy(lpData, value->data.data(), size);
+  *lpcbData = size;
+  return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType,
+                              const BYTE* lpData, DWORD cbData) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  return SetValue(hKey, winsim::FromPtr(lpValueName), dwType, lpData, cbData);
+}
+
+LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  return DeleteValue(hKey, Narrow(lpValueName));
+}
+
+LSTATUS WINAPI RegDeleteValueW(HKEY hKey, LPCWSTR lpValueName) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  return DeleteValue(hKey, winsim::FromPtr(lpValueName));
+}
+
+LSTATUS WINAPI RegCloseKey(HKEY hKey) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  if (IsRoot(hKey)) return ERROR_SUCCESS;
+  if (!Machine::Current().RemoveHandle(hKey, winsim::HandleKind::RegistryKey)) {
+    return ERROR_INVALID_HANDLE;
+  }
+  return ERROR_SUCCESS;
+}

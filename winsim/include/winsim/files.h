@@ -1,12 +1,78 @@
-// Simulated files: grows with the parts of the installer that need it.
+// Simulated file system: files and directories by full path, compared without letter case
+// ("/" counts as "\"). Files can be held: while held, deleting or opening them for writing
+// fails with the hold's error, as for a DLL the spooler has loaded; a holder can let go of all
+// its files at once (the spooler does when it stops).
 #pragma once
 
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "winsim/machine.h"
+#include "winsim/text.h"
 
 namespace winsim {
 
 class FileSystem {
  public:
+  struct OpenFile;
+
+  // Staging. Parent directories are created as needed.
+  void AddDirectory(const WideText& path);
+  void AddFile(const WideText& path, const std::string& contents = std::string());
+  void Remove(const WideText& path);
+  bool Exists(const WideText& path) const;
+  bool IsFile(const WideText& path) const;
+  bool IsDirectory(const WideText& path) const;
+  std::string Contents(const WideText& path) const;
+  // Full paths of the files (not directories) directly or indirectly below a directory.
+  std::vector<WideText> FilesBelow(const WideText& directory) const;
+
+  // Holds: error is ERROR_SHARING_VIOLATION or ERROR_ACCESS_DENIED.
+  void Hold(const WideText& path, const std::string& holder = "process",
+            DWORD error = ERROR_SHARING_VIOLATION);
+  void ReleaseHold(const WideText& path);
+  void ReleaseHoldsOf(const std::string& holder);
+  bool IsHeld(const WideText& path) const;
+
+  // Each CreateFileW of the path takes this long (virtual time), for slow-media scenarios.
+  void SetOpenDelay(const WideText& path, DWORD milliseconds);
+  // WriteFile to the path writes at most this many bytes per call (a short write).
+  void SetWriteLimit(const WideText& path, DWORD bytesPerCall);
+  // The product version a version resource of the file carries, as four numbers.
+  void SetProductVersion(const WideText& path, std::array<WORD, 4> version);
+  std::optional<std::array<WORD, 4>> ProductVersion(const WideText& path) const;
+
+  // Used by the simulated calls.
+  struct Node {
+    WideText path;
+    bool directory = false;
+    std::string data;
+    std::string holder;  // empty: not held
+    DWORD holdError = 0;
+    DWORD openDelay = 0;
+    DWORD writeLimit = 0;
+    std::optional<std::array<WORD, 4>> productVersion;
+    std::vector<std::weak_ptr<OpenFile>> opens;
+  };
+  struct OpenFile {
+    WideText key;
+    DWORD access = 0;
+    DWORD share = 0;
+    size_t position = 0;
+  };
+  Node* Find(const WideText& path);
+  const Node* Find(const WideText& path) const;
+  bool ParentExists(const WideText& path) const;
+  Node& Create(const WideText& path, bool directory);
+  void Erase(const WideText& path);
+  static WideText Key(const WideText& path);
+
+ private:
+  std::map<WideText, Node> nodes_;
 };
 
 }  // namespace winsim
