@@ -8,8 +8,12 @@
 #include <algorithm>
 
 #include "spooler_internal.h"
+#include "winsim/files.h"
 
 namespace winsim {
+namespace {
+const char kSpoolerHolder[] = "spooler";
+}  // namespace
 
 const char16_t kNativeEnvironment[] = u"Windows x64";
 const char16_t kX86Environment[] = u"Windows NT x86";
@@ -24,10 +28,53 @@ void Spooler::Stop() {
   running_ = false;
   ++generation_;
   loadedDrivers_.clear();
+  Machine::Current().files().ReleaseHoldsOf(kSpoolerHolder);
 }
 
 void Spooler::Start() {
+  if (running_) return;
   running_ = true;
+  for (const SpoolerMonitor& monitor : monitors) LoadMonitor(monitor);
+}
+
+bool Spooler::MonitorDllPresent(const WideText& dllName) const {
+  return Machine::Current().files().IsFile(systemDirectory + u"\\" + dllName);
+}
+
+WideText Spooler::MonitorDllPath(const SpoolerMonitor& monitor) const {
+  return systemDirectory + u"\\" + monitor.dllName;
+}
+
+void Spooler::LoadMonitor(const SpoolerMonitor& monitor) {
+  FileSystem& files = Machine::Current().files();
+  WideText path = MonitorDllPath(monitor);
+  if (files.IsFile(path)) files.Hold(path, kSpoolerHolder);
+}
+
+void Spooler::UnloadMonitor(const SpoolerMonitor& monitor) {
+  FileSystem& files = Machine::Current().files();
+  WideText path = MonitorDllPath(monitor);
+  const FileSystem::Node* node = files.Find(path);
+  if (node != nullptr && node->holder == kSpoolerHolder) files.ReleaseHold(path);
+}
+
+WideText Spooler::DriverFilePath(const SpoolerDriver& driver, const WideText& file) const {
+  return DriverVersionDirectory(driver.environment) + u"\\" + file;
+}
+
+std::vector<WideText> SplitPortList(const WideText& ports) {
+  std::vector<WideText> out;
+  size_t start = 0;
+  while (start <= ports.size()) {
+    size_t comma = ports.find(u',', start);
+    if (comma == WideText::npos) comma = ports.size();
+    WideText port = ports.substr(start, comma - start);
+    while (!port.empty() && port.front() == u' ') port.erase(port.begin());
+    while (!port.empty() && port.back() == u' ') port.pop_back();
+    if (!port.empty()) out.push_back(port);
+    start = comma + 1;
+  }
+  return out;
 }
 
 WideText Spooler::CanonicalEnvironment(const WCHAR* environment) {
@@ -135,6 +182,13 @@ void Spooler::SetStringData(SpoolerPrinter& printer, const std::string& key,
 
 void Spooler::LoadDriver(const WideText& name, const WideText& environment) {
   loadedDrivers_.emplace_back(name, environment);
+  SpoolerDriver* driver = FindDriver(name, environment);
+  if (driver == nullptr) return;
+  FileSystem& files = Machine::Current().files();
+  for (const WideText* file : {&driver->driverFile, &driver->dataFile, &driver->configFile}) {
+    WideText path = DriverFilePath(*driver, *file);
+    if (files.IsFile(path)) files.Hold(path, kSpoolerHolder);
+  }
 }
 
 bool Spooler::IsDriverLoaded(const SpoolerDriver& driver) const {
@@ -153,6 +207,12 @@ void Spooler::UnloadDriver(const SpoolerDriver& driver) {
                                                loaded.second == driver.environment;
                                       }),
                        loadedDrivers_.end());
+  FileSystem& files = Machine::Current().files();
+  for (const WideText* file : {&driver.driverFile, &driver.dataFile, &driver.configFile}) {
+    WideText path = DriverFilePath(driver, *file);
+    const FileSystem::Node* node = files.Find(path);
+    if (node != nullptr && node->holder == kSpoolerHolder) files.ReleaseHold(path);
+  }
 }
 
 bool SpoolerAvailable() {

@@ -85,8 +85,8 @@ BOOL WINAPI AddMonitorW(LPWSTR pName, DWORD Level, LPBYTE pMonitorInfo) {
     return FALSE;
   }
   // A monitor serves the port of its own name; a test can give it other ports.
-  SpoolerMonitor& monitor = spooler.AddMonitor(winsim::FromPtr(info->pName), dllName,
-                                               {winsim::FromPtr(info->pName)});
+  SpoolerMonitor& monitor =
+      spooler.AddMonitor(winsim::FromPtr(info->pName), dllName, {winsim::FromPtr(info->pName)});
   spooler.LoadMonitor(monitor);
   winsim::PoisonLastError();
   return TRUE;

@@ -109,6 +109,16 @@ class Spooler {
   std::shared_ptr<SpoolerPrinter> FindPrinter(const WideText& name);
   bool HasPrintProcessor(const WideText& name) const;
 
+  // Monitors are loaded from their DLL in the system directory; a loaded monitor holds its DLL
+  // (holder "spooler") until it is deleted or the spooler stops. A DLL that the file system does
+  // not hold (the built-in local port monitor's) is taken as part of the system.
+  bool MonitorDllPresent(const WideText& dllName) const;
+  void LoadMonitor(const SpoolerMonitor& monitor);
+  void UnloadMonitor(const SpoolerMonitor& monitor);
+  WideText MonitorDllPath(const SpoolerMonitor& monitor) const;
+  // Full path of one of a driver's files.
+  WideText DriverFilePath(const SpoolerDriver& driver, const WideText& file) const;
+
   // Staging helpers for tests.
   SpoolerPrinter& AddPrinter(const WideText& name, const WideText& driver, const WideText& port);
   SpoolerDriver& AddDriver(const WideText& name, const WideText& environment = kNativeEnvironment);
@@ -118,12 +128,14 @@ class Spooler {
                       DWORD type, const std::vector<BYTE>& bytes);
   static void SetStringData(SpoolerPrinter& printer, const std::string& key,
                             const std::string& value, const std::string& text);
-  // Marks a driver as loaded by the running spooler, as printing does; a loaded driver cannot
-  // be deleted until the spooler stops.
+  // Marks a driver as loaded by the running spooler, as printing does: its files are held and
+  // the driver cannot be deleted until the spooler stops.
   void LoadDriver(const WideText& name, const WideText& environment = kNativeEnvironment);
   bool IsDriverLoaded(const SpoolerDriver& driver) const;
   void UnloadDriver(const SpoolerDriver& driver);
 
+  // Where the spooler loads monitor DLLs from.
+  WideText systemDirectory = u"C:\\windows\\system32";
   // What GetPrinterDriverDirectoryW reports for "Windows x64" (no trailing backslash, as the
   // platform gives it); the x86 directory is its sibling "W32X86".
   WideText driverDirectory = u"C:\\windows\\system32\\spool\\drivers\\x64";
@@ -141,5 +153,8 @@ class Spooler {
   unsigned generation_ = 0;
   std::vector<std::pair<WideText, WideText>> loadedDrivers_;  // name, environment
 };
+
+// The ports of a printer's port text ("LPT1:,FILE:"), without blanks around them.
+std::vector<WideText> SplitPortList(const WideText& ports);
 
 }  // namespace winsim
