@@ -7,7 +7,9 @@
 #include "../foundation/install_log.h"
 #include "../foundation/install_state.h"
 #include "../foundation/product.h"
+#include "driver_list.h"
 #include "file_copy.h"
+#include "spooler_service.h"
 
 namespace {
 
@@ -33,6 +35,24 @@ BOOL AddOurDriver(InstallState& state, WCHAR* driverPath, WCHAR* uiPath, WCHAR* 
   info.pszProvider = Mutable(kMakerName);
   info.pszOEMUrl = Mutable(kMakerWebAddress);
   return AddPrinterDriverExW(nullptr, 6, reinterpret_cast<LPBYTE>(&info), APD_COPY_ALL_FILES);
+}
+
+BOOL DeleteOurDriver(InstallState& state) {
+  return DeletePrinterDriverExW(nullptr, Mutable(state.environment), Mutable(kDriverName),
+                                DPD_DELETE_ALL_FILES, 0);
+}
+
+void LogDriverList(InstallState& state, const DriverList& drivers) {
+  if (drivers.count == 0) {
+    LogLine(state, L"BTW, there is no printer drivers on this system.");
+    return;
+  }
+  LogLine(state, L"------------ %d existing drivers-----------", static_cast<int>(drivers.count));
+  for (DWORD i = 0; i < drivers.count; ++i) {
+    const WCHAR* name = DriverName(drivers, i);
+    LogLine(state, L"%d. %s", static_cast<int>(i + 1), name != nullptr ? name : L"***EMPTY***");
+  }
+  LogLine(state, L"-------------------------------------------");
 }
 
 // The spooler copied the staged files into its own directory; a copy it still holds is left
@@ -65,6 +85,32 @@ void InstallPrinterDriver(InstallState& state) {
     DeleteStagedCopy(state, driverPath);
     DeleteStagedCopy(state, uiPath);
     DeleteStagedCopy(state, helpPath);
+  }
+  --state.indent;
+}
+
+void RemovePrinterDriver(InstallState& state, const DriverList& drivers) {
+  LogLine(state, L"#DeletePrinterDriver for %s", state.environment);
+  ++state.indent;
+  LogDriverList(state, drivers);
+  int index = FindOurDriver(drivers);
+  if (index < 0) {
+    LogLine(state, L"No vexaWriter driver (%s)was found", state.environment);
+  } else {
+    LogLine(state, L"Driver is found. Index=%d", index + 1);
+    if (DeleteOurDriver(state)) {
+      LogLine(state, L"OK :)");
+    } else {
+      LogLine(state, L"Can't delete driver. Trying to restart spooler");
+      // A spooler that has just seen the driver's printers go may still hold the driver; a
+      // restart lets go of it.
+      { SpoolerPause restart(&state); }
+      if (DeleteOurDriver(state)) {
+        LogLine(state, L"OK :)");
+      } else {
+        ReportError(state, kErrorRemoveDriver, kMessageRemoveDriver);
+      }
+    }
   }
   --state.indent;
 }

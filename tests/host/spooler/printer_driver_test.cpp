@@ -193,3 +193,107 @@ TEST_F(InstallPrinterDriverTest, AFailedListingIsEmpty) {
 }
 
 }  // namespace
+
+namespace {
+
+class RemovePrinterDriverTest : public InstallPrinterDriverTest {
+ protected:
+  void Run() {
+    DriverList drivers = ListDrivers(L"Windows x64");
+    RemovePrinterDriver(state, drivers);
+  }
+};
+
+TEST_F(RemovePrinterDriverTest, ListsTheDriversAndDeletesOursWithItsFiles) {
+  spooler().AddDriver(u"Generic / Text Only");
+  spooler().AddDriver(u"vexaWriter printer ");
+  InstallPrinterDriver(state);
+  state.logText.Release();
+  Run();
+  EXPECT_EQ(Log(), JoinLines({
+                       "#DeletePrinterDriver for Windows x64",
+                       "  ------------ 3 existing drivers-----------",
+                       "  1. Generic / Text Only",
+                       "  2. vexaWriter printer ",
+                       "  3. vexaWriter printer",
+                       "  -------------------------------------------",
+                       "  Driver is found. Index=3",
+                       "  OK :)",
+                   }));
+  EXPECT_EQ(state.errorCount, 0);
+  EXPECT_EQ(state.indent, 0);
+  EXPECT_EQ(OurDriver(), nullptr);
+  EXPECT_EQ(spooler().drivers.size(), 2u);
+  for (const char* file : {"zqvdrv64.dll", "zqvui64.dll", "zqvhelp.chm"}) {
+    EXPECT_FALSE(files().Exists(Widen(Installed(file)))) << file;
+  }
+}
+
+TEST_F(RemovePrinterDriverTest, ADriverThatIsNotThereIsOnlyLogged) {
+  Run();
+  EXPECT_EQ(Log(), JoinLines({
+                       "#DeletePrinterDriver for Windows x64",
+                       "  BTW, there is no printer drivers on this system.",
+                       "  No vexaWriter driver (Windows x64)was found",
+                   }));
+  EXPECT_EQ(state.errorCount, 0);
+  EXPECT_EQ(machine().CallCount("DeletePrinterDriverExW"), 0u);
+}
+
+TEST_F(RemovePrinterDriverTest, ANamelessRecordIsListedAsEmpty) {
+  DriverList drivers;
+  drivers.records = NamedRecords<DRIVER_INFO_6W>({nullptr});
+  drivers.count = 1;
+  RemovePrinterDriver(state, drivers);
+  EXPECT_EQ(Log(), JoinLines({
+                       "#DeletePrinterDriver for Windows x64",
+                       "  ------------ 1 existing drivers-----------",
+                       "  1. ***EMPTY***",
+                       "  -------------------------------------------",
+                       "  No vexaWriter driver (Windows x64)was found",
+                   }));
+}
+
+TEST_F(RemovePrinterDriverTest, ADriverStillHeldIsDeletedAfterASpoolerRestart) {
+  InstallPrinterDriver(state);
+  state.logText.Release();
+  machine().FailCall("DeletePrinterDriverExW", 1, ERROR_PRINTER_DRIVER_IN_USE);
+  Run();
+  EXPECT_EQ(Log(), JoinLines({
+                       "#DeletePrinterDriver for Windows x64",
+                       "  ------------ 1 existing drivers-----------",
+                       "  1. vexaWriter printer",
+                       "  -------------------------------------------",
+                       "  Driver is found. Index=1",
+                       "  Can't delete driver. Trying to restart spooler",
+                       "  #Restart Spooler",
+                       "  OK :)",
+                   }));
+  EXPECT_EQ(state.errorCount, 0);
+  EXPECT_EQ(OurDriver(), nullptr);
+  EXPECT_EQ(machine().CallCount("DeletePrinterDriverExW"), 2u);
+}
+
+TEST_F(RemovePrinterDriverTest, ADriverThatStaysIsErrorFourteen) {
+  InstallPrinterDriver(state);
+  state.logText.Release();
+  spooler().AddPrinter(u"still here", u"vexaWriter printer", u"FILE:");
+  Run();
+  EXPECT_EQ(Log(), JoinLines({
+                       "#DeletePrinterDriver for Windows x64",
+                       "  ------------ 1 existing drivers-----------",
+                       "  1. vexaWriter printer",
+                       "  -------------------------------------------",
+                       "  Driver is found. Index=1",
+                       "  Can't delete driver. Trying to restart spooler",
+                       "  #Restart Spooler",
+                       "  Error(14): Can`t remove the printer-driver 'vexaWriter printer' - (The "
+                       "specified printer driver is currently in use.)",
+                   }));
+  EXPECT_EQ(state.errorCount, 1);
+  EXPECT_NE(OurDriver(), nullptr);
+  EXPECT_TRUE(files().Exists(Widen(Installed("zqvdrv64.dll"))));
+  spooler().printers.clear();
+}
+
+}  // namespace
