@@ -223,6 +223,17 @@ TEST_F(SpoolerSimTest, AddPrinterChecksWhatThePrinterUses) {
   ASSERT_NE(added, nullptr);
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"new")->datatype), "RAW") << "the default data type";
   EXPECT_TRUE(SetPrinterW(added, 0, nullptr, PRINTER_CONTROL_PURGE)) << "all access";
+  // Level 2 writes the whole description back, under the same checks.
+  info.pPortName = W(u"nowhere:");
+  EXPECT_FALSE(SetPrinterW(added, 2, reinterpret_cast<LPBYTE>(&info), 0));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_UNKNOWN_PORT));
+  info.pPortName = W(u"file:");
+  info.pComment = W(u"moved");
+  info.Attributes = PRINTER_ATTRIBUTE_DEFAULT;
+  EXPECT_TRUE(SetPrinterW(added, 2, reinterpret_cast<LPBYTE>(&info), 0));
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"New")->port), "file:");
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"New")->comment), "moved");
+  EXPECT_EQ(spooler().defaultPrinter, u"") << "the default mark is not an attribute to set";
   ClosePrinter(added);
 }
 
