@@ -5,6 +5,7 @@
 #include "winsim/api/base.h"
 #include "winsim/api/kernel_core.h"
 #include "winsim/api/kernel_files.h"
+#include "winsim/api/kernel_modules.h"
 #include "winsim/api/kernel_process.h"
 #include "winsim/api/registry.h"
 #include "winsim/api/services.h"

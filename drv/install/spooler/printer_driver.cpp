@@ -1,0 +1,116 @@
+#include "printer_driver.h"
+
+#include <winspool.h>
+
+#include "../files/pending_deletes.h"
+#include "../foundation/error_codes.h"
+#include "../foundation/install_log.h"
+#include "../foundation/install_state.h"
+#include "../foundation/product.h"
+#include "driver_list.h"
+#include "file_copy.h"
+#include "spooler_service.h"
+
+namespace {
+
+constexpr const WCHAR* kMakerName = L"Morvane Software Kft.";
+constexpr const WCHAR* kMakerWebAddress = L"https://www.morvane.example/";
+constexpr DWORD kDriverVersion = 3;
+
+// The spooler only reads the record; its members are not const in the platform's declaration.
+LPWSTR Mutable(const WCHAR* text) {
+  return const_cast<LPWSTR>(text);
+}
+
+BOOL AddOurDriver(InstallState& state, WCHAR* driverPath, WCHAR* uiPath, WCHAR* helpPath) {
+  DRIVER_INFO_6W info = {};
+  info.cVersion = kDriverVersion;
+  info.pName = Mutable(kDriverName);
+  info.pEnvironment = Mutable(state.environment);
+  info.pDriverPath = driverPath;
+  info.pDataFile = driverPath;
+  info.pConfigFile = uiPath;
+  info.pHelpFile = helpPath;
+  info.pszMfgName = Mutable(kMakerName);
+  info.pszProvider = Mutable(kMakerName);
+  info.pszOEMUrl = Mutable(kMakerWebAddress);
+  return AddPrinterDriverExW(nullptr, 6, reinterpret_cast<LPBYTE>(&info), APD_COPY_ALL_FILES);
+}
+
+BOOL DeleteOurDriver(InstallState& state) {
+  return DeletePrinterDriverExW(nullptr, Mutable(state.environment), Mutable(kDriverName),
+                                DPD_DELETE_ALL_FILES, 0);
+}
+
+void LogDriverList(InstallState& state, const DriverList& drivers) {
+  if (drivers.count == 0) {
+    LogLine(state, L"BTW, there is no printer drivers on this system.");
+    return;
+  }
+  LogLine(state, L"------------ %d existing drivers-----------", static_cast<int>(drivers.count));
+  for (DWORD i = 0; i < drivers.count; ++i) {
+    const WCHAR* name = DriverName(drivers, i);
+    LogLine(state, L"%d. %s", static_cast<int>(i + 1), name != nullptr ? name : L"***EMPTY***");
+  }
+  LogLine(state, L"-------------------------------------------");
+}
+
+// The spooler copied the staged files into its own directory; a copy it still holds is left
+// for the pending deletions.
+void DeleteStagedCopy(InstallState& state, const WCHAR* path) {
+  if (path[0] == 0) return;
+  if (!DeleteFileW(path)) AddPendingDelete(state.pendingDeletes, path);
+}
+
+}  // namespace
+
+void InstallPrinterDriver(InstallState& state) {
+  const WCHAR* label = state.isX64 ? L"x64" : L"Win32";
+  LogLine(state, L"#Add Printer Driver %s", label);
+  ++state.indent;
+  WCHAR driverPath[kDestinationPathUnits] = {};
+  WCHAR uiPath[kDestinationPathUnits] = {};
+  WCHAR helpPath[kDestinationPathUnits] = {};
+  const WCHAR* driverDir = state.driverDir.Text();
+  if (SUCCEEDED(CopyIntoDirectory(state, driverDir, state.driverFile, driverPath, true)) &&
+      SUCCEEDED(CopyIntoDirectory(state, driverDir, state.uiFile, uiPath, true))) {
+    if (FAILED(CopyIntoDirectory(state, driverDir, state.helpFile, helpPath, true))) {
+      helpPath[0] = 0;
+    }
+    if (AddOurDriver(state, driverPath, uiPath, helpPath)) {
+      LogLine(state, L"Printer Driver %s was added successfully", label);
+    } else {
+      ReportError(state, kErrorInstallDriver, kMessageInstallDriver, label);
+    }
+    DeleteStagedCopy(state, driverPath);
+    DeleteStagedCopy(state, uiPath);
+    DeleteStagedCopy(state, helpPath);
+  }
+  --state.indent;
+}
+
+void RemovePrinterDriver(InstallState& state, const DriverList& drivers) {
+  LogLine(state, L"#DeletePrinterDriver for %s", state.environment);
+  ++state.indent;
+  LogDriverList(state, drivers);
+  int index = FindOurDriver(drivers);
+  if (index < 0) {
+    LogLine(state, L"No vexaWriter driver (%s)was found", state.environment);
+  } else {
+    LogLine(state, L"Driver is found. Index=%d", index + 1);
+    if (DeleteOurDriver(state)) {
+      LogLine(state, L"OK :)");
+    } else {
+      LogLine(state, L"Can't delete driver. Trying to restart spooler");
+      // A spooler that has just seen the driver's printers go may still hold the driver; a
+      // restart lets go of it.
+      { SpoolerPause restart(&state); }
+      if (DeleteOurDriver(state)) {
+        LogLine(state, L"OK :)");
+      } else {
+        ReportError(state, kErrorRemoveDriver, kMessageRemoveDriver);
+      }
+    }
+  }
+  --state.indent;
+}

@@ -1,0 +1,77 @@
+#include "printer_removal.h"
+
+#include "../foundation/error_codes.h"
+#include "../foundation/handles.h"
+#include "../foundation/install_log.h"
+#include "../foundation/install_state.h"
+#include "../foundation/product.h"
+#include "exact_name.h"
+#include "printer_info.h"
+
+namespace {
+
+constexpr DWORD kSubKeyBufferBytes = 260;
+
+// The printer's own copy of its settings key name, or null when there is no memory for it.
+char* CopySubKey(const char* subKey) {
+  SIZE_T bytes = static_cast<SIZE_T>(lstrlenA(subKey)) + 1;
+  auto* copy = static_cast<char*>(AllocateZeroedGlobal(bytes));
+  if (copy != nullptr) lstrcpynA(copy, subKey, static_cast<int>(bytes));
+  return copy;
+}
+
+}  // namespace
+
+void RemoveAllPrinters(InstallState& state) {
+  LogLine(state, L"#DeleteAllPrinters");
+  ++state.indent;
+  for (DWORD i = 0; i < state.printers.count; ++i) {
+    PRINTER_INFO_2W& record = state.printers.records[i];
+    if (!IsExactName(record.pDriverName, kDriverName)) continue;
+    SavePrinterSubKey(state, record);
+    RemovePrinter(state, record.pPrinterName);
+  }
+  --state.indent;
+}
+
+void SavePrinterSubKey(InstallState& state, PRINTER_INFO_2W& record) {
+  UniquePrinter printer;
+  if (record.pPrinterName == nullptr) return;  // a null name would open the print server
+  if (!OpenPrinterW(record.pPrinterName, printer.put(), nullptr)) return;
+  char subKey[kSubKeyBufferBytes] = {};
+  ReadPrinterSubKey(printer.get(), subKey);
+  if (subKey[0] == 0) return;
+  // Without memory for the node the printer is removed all the same and not re-created.
+  UniqueGlobalBlock node(AllocateZeroedGlobal(sizeof(SavedPrinter)));
+  UniqueGlobalBlock copy(CopySubKey(subKey));
+  if (!node || !copy) return;
+  auto* saved = static_cast<SavedPrinter*>(node.release());
+  saved->subKey = static_cast<char*>(copy.release());
+  saved->printer = &record;
+  saved->next = state.savedPrinters;
+  state.savedPrinters = saved;
+}
+
+void RemovePrinter(InstallState& state, const WCHAR* printerName) {
+  const WCHAR* shownName = printerName != nullptr ? printerName : L"*";
+  LogLine(state, L"#DeletePrinter(%s)", shownName);
+  ++state.indent;
+  PRINTER_DEFAULTSW defaults = {nullptr, nullptr, DELETE | PRINTER_ACCESS_ADMINISTER};
+  UniquePrinter printer;
+  // A null name would open the print server rather than fail, so it is refused here.
+  if (printerName == nullptr) SetLastError(ERROR_INVALID_PRINTER_NAME);
+  if (printerName == nullptr ||
+      !OpenPrinterW(const_cast<LPWSTR>(printerName), printer.put(), &defaults)) {
+    ReportError(state, kErrorOpenPrinter, kMessageOpenPrinter, shownName);
+  } else {
+    // Queued jobs would keep the printer alive after the deletion; whether the purge worked
+    // shows in the deletion's own outcome.
+    SetPrinterW(printer.get(), 0, nullptr, PRINTER_CONTROL_PURGE);
+    if (DeletePrinter(printer.get())) {
+      LogLine(state, L"OK");
+    } else {
+      ReportError(state, kErrorDeletePrinter, kMessageDeletePrinter, shownName);
+    }
+  }
+  --state.indent;
+}

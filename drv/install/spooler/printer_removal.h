@@ -1,0 +1,17 @@
+// Removing our printers before the driver goes: each printer of the snapshot that uses the
+// driver "vexaWriter printer" first has its "SubKey" printer data saved in a SavedPrinter node
+// (pushed at the head of the state's list), and is then deleted with its queued jobs.
+#pragma once
+
+#include <windows.h>
+#include <winspool.h>
+
+struct InstallState;
+
+// "#DeleteAllPrinters": works on the snapshot taken when the state was built, not a new one.
+void RemoveAllPrinters(InstallState& state);
+// Pushes a node for the printer when its "SubKey" value can be read and is not empty; logs
+// nothing.
+void SavePrinterSubKey(InstallState& state, PRINTER_INFO_2W& record);
+// "#DeletePrinter(name)": purges and deletes the printer; errors 16 and 17.
+void RemovePrinter(InstallState& state, const WCHAR* printerName);
