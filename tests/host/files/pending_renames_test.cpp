@@ -271,4 +271,48 @@ TEST_F(PendingRenamesTest, FailuresGiveAnEmptyTableAndReleaseEverything) {
   EXPECT_EQ(Read(), Entries()) << "key not readable";
 }
 
+// The same steps and the same expected text as the Wine check 40_pending_renames.sh, which
+// measured them on the real platform: the simulated MoveFileExW must write what the platform
+// writes, and the table must read it back the same way.
+TEST_F(PendingRenamesTest, MatchesTheLayoutOfTheRealPlatform) {
+  auto& files = machine().files();
+  files.AddFile(u"C:\\probe\\del.dll");
+  files.AddFile(u"C:\\probe\\ren.dll");
+  files.AddFile(u"C:\\probe\\held.dll");
+  files.AddDirectory(u"C:\\probe\\sub");
+  EXPECT_TRUE(MoveFileExW(L"C:\\probe\\del.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  EXPECT_TRUE(
+      MoveFileExW(L"C:\\probe\\ren.dll", L"C:\\probe\\ren2.dll", MOVEFILE_DELAY_UNTIL_REBOOT));
+  EXPECT_TRUE(MoveFileExW(L"C:\\probe\\gone.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  EXPECT_TRUE(MoveFileExW(L"C:\\probe\\held.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+  EXPECT_TRUE(MoveFileExW(L"C:\\probe\\sub", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
+
+  const auto* value = machine().registry().GetValue(HKEY_LOCAL_MACHINE, kSessionManager, kName);
+  ASSERT_NE(value, nullptr);
+  std::string raw =
+      "type " + std::to_string(value->type) + " bytes " + std::to_string(value->data.size()) + "\n";
+  std::u16string units(reinterpret_cast<const char16_t*>(value->data.data()),
+                       value->data.size() / 2);
+  for (char16_t unit : units) raw += unit == 0 ? "\\0" : Utf8(std::u16string(1, unit));
+  EXPECT_EQ(raw,
+            "type 7 bytes 260\n"
+            "\\??\\C:\\probe\\del.dll\\0\\0\\??\\C:\\probe\\ren.dll\\0\\??\\C:\\probe\\ren2.dll\\0"
+            "\\??\\C:\\probe\\gone.dll\\0\\0\\??\\C:\\probe\\held.dll\\0\\0\\??\\C:\\probe\\sub\\0"
+            "\\0\\0");
+
+  Entries expected = {{"\\??\\C:\\probe\\del.dll", 1},  {"(none)", 0},
+                      {"\\??\\C:\\probe\\ren.dll", 1},  {"\\??\\C:\\probe\\ren2.dll", 0},
+                      {"\\??\\C:\\probe\\gone.dll", 0}, {"(none)", 0},
+                      {"\\??\\C:\\probe\\held.dll", 1}, {"(none)", 0},
+                      {"\\??\\C:\\probe\\sub", 0},      {"(none)", 0}};
+  EXPECT_EQ(Read(), expected);
+  files.Hold(u"C:\\probe\\held.dll");
+  SweepPendingRenames(table);
+  expected[0].second = 0;
+  EXPECT_EQ(Listed(), expected);
+  EXPECT_FALSE(files.Exists(u"C:\\probe\\del.dll"));
+  EXPECT_TRUE(files.Exists(u"C:\\probe\\ren.dll"));
+  EXPECT_TRUE(files.Exists(u"C:\\probe\\held.dll"));
+}
+
 }  // namespace
