@@ -36,6 +36,11 @@ struct GlobalBlockTraits {
   static Handle Empty() { return nullptr; }
   static void Close(Handle handle) { GlobalFree(handle); }
 };
+struct LocalBlockTraits {  // blocks the platform hands out to be freed with LocalFree
+  using Handle = void*;
+  static Handle Empty() { return nullptr; }
+  static void Close(Handle handle) { LocalFree(handle); }
+};
 struct LibraryTraits {
   using Handle = HMODULE;
   static Handle Empty() { return nullptr; }
@@ -48,6 +53,7 @@ using UniqueRegistryKey = UniqueResource<RegistryKeyTraits>;
 using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniquePrinter = UniqueResource<PrinterHandleTraits>;
 using UniqueGlobalBlock = UniqueResource<GlobalBlockTraits>;
+using UniqueLocalBlock = UniqueResource<LocalBlockTraits>;
 using UniqueLibrary = UniqueResource<LibraryTraits>;
 
 // Allocates a zero-filled fixed global block; on failure the last error is E_OUTOFMEMORY.

@@ -1,0 +1,5 @@
+// Resource numbers shared by the resource script and the code.
+#pragma once
+
+#define IDD_LOG_WINDOW 101
+#define IDC_LOG_TEXT 1001

@@ -1,0 +1,85 @@
+#include "run_modes.h"
+
+#include "exit_codes.h"
+#include "files/pending_deletes.h"
+#include "files/post_reboot_check.h"
+#include "foundation/install_log.h"
+#include "foundation/install_state.h"
+#include "help_windows.h"
+#include "log_window.h"
+#include "queries/queries.h"
+#include "sequences.h"
+#include "tray/tray.h"
+
+namespace {
+
+bool ShiftIsDown() {
+  return (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
+}
+
+void ShowLogWhenWanted(InstallState& state, HWND owner) {
+  if (state.errorCount != 0 || ShiftIsDown()) LogWindow(state, owner);
+}
+
+int RunInstall(unsigned options, HWND owner) {
+  CloseHelpWindows();
+  InstallState state;
+  CreateInstallState(state, options);
+  LogLine(state, L"##0010");
+  ReInstall(state);
+  unsigned scheduled = ScheduleDeletesAtReboot(state);
+  ShowLogWhenWanted(state, owner);
+  bool errors = state.errorCount != 0;
+  LogLine(state, L"##0020");
+  ReleaseInstallState(state);
+  return SequenceExitCode(errors, scheduled, kExitInstalled);
+}
+
+int RunUninstall(HWND owner) {
+  CloseHelpWindows();
+  InstallState state;
+  CreateInstallState(state, OptionX64);
+  FullUninstall(state);
+  unsigned scheduled = ScheduleDeletesAtReboot(state);
+  ShowLogWhenWanted(state, owner);
+  bool errors = state.errorCount != 0;
+  ReleaseInstallState(state);
+  return SequenceExitCode(errors, scheduled, kExitUninstalled);
+}
+
+int RunPostRebootCheck() {
+  if (PostRebootCheck()) return kExitFilesAwaitReboot;
+  return QueryDefaultNotOurs() ? kExitDefaultNotOurs : kExitNo;
+}
+
+}  // namespace
+
+int SequenceExitCode(bool errorsReported, unsigned scheduledForReboot, int successCode) {
+  if (errorsReported) return kExitErrors;
+  if (scheduledForReboot != 0) return kExitRebootNeeded;
+  return successCode;
+}
+
+int ExecuteMode(RunMode mode, HWND owner) {
+  switch (mode) {
+    case RunMode::QueryDriverBuild:
+      return QueryDriverBuild() ? kExitDriverCurrent : kExitNo;
+    case RunMode::PostRebootCheck:
+      return RunPostRebootCheck();
+    case RunMode::Uninstall:
+      return RunUninstall(owner);
+    case RunMode::RemoveTray:
+      StopTray();
+      return kExitNoMode;
+    case RunMode::Install:
+      return RunInstall(OptionX64, owner);
+    case RunMode::InstallWithoutTray:
+      return RunInstall(OptionX64 | OptionNoTray, owner);
+    case RunMode::MakeOurPrinterDefault:
+      SetOurPrinterDefault();
+      return kExitDefaultSet;
+    case RunMode::None:
+      break;
+  }
+  return kExitNoMode;
+}

@@ -1,0 +1,15 @@
+// The run modes: each mode's sequence of operations and its exit code.
+//
+// The install and uninstall modes close the help windows, build one InstallState, run their
+// sequence, hand what could not be deleted to the reboot scheduling, show the log window when an
+// error was reported or Shift is held, and release the state. The other modes keep no log.
+#pragma once
+
+#include <windows.h>
+
+#include "command_line.h"
+
+int ExecuteMode(RunMode mode, HWND owner);
+
+// The exit code of an install or uninstall run: errors win over a needed reboot.
+int SequenceExitCode(bool errorsReported, unsigned scheduledForReboot, int successCode);
