@@ -1,5 +1,6 @@
 // Fuzz target: arbitrary bytes as the Session Manager's "PendingFileRenameOperations" value,
-// read into a pending-rename table, swept and released on a fresh simulated machine per input.
+// read into a pending-rename table, swept, searched for our driver files and released, on a
+// fresh simulated machine per input.
 //
 // Input layout (see make_pending_renames_corpus.py):
 //   byte 0  bits 0-2: value type (REG_MULTI_SZ, REG_SZ, REG_BINARY, REG_DWORD, REG_NONE,
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "files/pending_renames.h"
+#include "files/post_reboot_check.h"
 #include "winsim/files.h"
 #include "winsim/machine.h"
 #include "winsim/registry.h"
@@ -101,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckTable(table);
     SweepPendingRenames(table);
     CheckTable(table);
-    ReadPendingRenames(table);  // a second read replaces the first without leaking
+    HasPendingDriverFile(table);  // walks every source to its file-name part
+    ReadPendingRenames(table);    // a second read replaces the first without leaking
     CheckTable(table);
   }
   if (machine.OutstandingGlobalBlocks() != 0) Fail("a global block was left behind");
