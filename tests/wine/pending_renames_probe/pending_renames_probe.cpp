@@ -5,8 +5,8 @@
 //   pending_renames_probe raw                the value's type, size and units, "\0" for each zero
 //   pending_renames_probe table              the pending-rename table read from the value
 //   pending_renames_probe sweep              the table after the sweep
-//   pending_renames_probe hold PATH          opens PATH without delete sharing, prints "held" and
-//                                            keeps it open until the process is ended
+//   pending_renames_probe hold PATH [SECONDS]  opens PATH without delete sharing, prints "held"
+//                                              and keeps it open for SECONDS, or until ended
 //
 // Table lines are "<flag> <stored string>", "-" standing for an entry without a string. Output is
 // UTF-8 on standard output; the exit code is 0, or 1 when a call failed.
@@ -50,7 +50,7 @@ int Schedule(const WCHAR* from, const WCHAR* to) {
   return 1;
 }
 
-int Hold(const WCHAR* path) {
+int Hold(const WCHAR* path, const WCHAR* seconds) {
   UniqueFile file(
       CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file) {
@@ -60,7 +60,15 @@ int Hold(const WCHAR* path) {
     return 1;
   }
   Write("held\n");
-  for (;;) Sleep(1000);
+  int remaining = -1;
+  if (seconds != nullptr) {
+    remaining = 0;
+    for (const WCHAR* digit = seconds; *digit >= L'0' && *digit <= L'9'; ++digit) {
+      remaining = remaining * 10 + (*digit - L'0');
+    }
+  }
+  for (; remaining != 0; remaining -= remaining > 0 ? 1 : 0) Sleep(1000);
+  return 0;
 }
 
 int PrintRaw() {
@@ -119,7 +127,9 @@ void PrintTable(const PendingRenameTable& table) {
 int wmain(int argc, WCHAR** argv) {
   if (argc == 3 && lstrcmpW(argv[1], L"schedule") == 0) return Schedule(argv[2], nullptr);
   if (argc == 4 && lstrcmpW(argv[1], L"rename") == 0) return Schedule(argv[2], argv[3]);
-  if (argc == 3 && lstrcmpW(argv[1], L"hold") == 0) return Hold(argv[2]);
+  if ((argc == 3 || argc == 4) && lstrcmpW(argv[1], L"hold") == 0) {
+    return Hold(argv[2], argc == 4 ? argv[3] : nullptr);
+  }
   if (argc == 2 && lstrcmpW(argv[1], L"raw") == 0) return PrintRaw();
   if (argc == 2 && (lstrcmpW(argv[1], L"table") == 0 || lstrcmpW(argv[1], L"sweep") == 0)) {
     PendingRenameTable table;
