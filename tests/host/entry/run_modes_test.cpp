@@ -1,0 +1,141 @@
+#include "run_modes.h"
+
+#include "entry_fixture.h"
+#include "exit_codes.h"
+#include "winsim/services.h"
+
+namespace {
+
+class RunModesTest : public EntryTest {
+ protected:
+  void FailTheSpoolerCheck() { machine().FailCall("OpenSCManagerW", 1, ERROR_ACCESS_DENIED); }
+  unsigned StatesBuilt() { return machine().CallCount("OpenSCManagerW"); }
+};
+
+TEST_F(RunModesTest, WithoutArgumentsTheProgramDoesNothing) {
+  EXPECT_EQ(Run(""), 6);
+  EXPECT_EQ(StatesBuilt(), 0u);
+  EXPECT_EQ(machine().CallCount("FindWindowW"), 0u);
+  EXPECT_EQ(machine().processes().defaultDllDirectories,
+            static_cast<DWORD>(LOAD_LIBRARY_SEARCH_SYSTEM32));
+}
+
+TEST_F(RunModesTest, EachKeywordRunsItsModeAndAnswersWithItsExitCode) {
+  struct Case {
+    const char* arguments;
+    int exitCode;
+    unsigned statesBuilt;
+  } cases[] = {
+      {"removetray", 6, 0},    {"onChkDrv", 3, 0},  {"ONINIT", 3, 0},
+      {"def.set", 4, 0},       {"DEF.SET", 6, 0},   {"\"def.set \"", 6, 0},
+      {"nosuchmode", 6, 0},    {"INSTALL", 1, 1},   {"in", 1, 1},
+      {"serverinstall", 1, 1}, {"in_notray", 1, 1}, {"Un", 2, 1},
+      {"uninstall 0 0", 2, 1},
+  };
+  for (const Case& c : cases) {
+    unsigned before = StatesBuilt();
+    EXPECT_EQ(Run(c.arguments), c.exitCode) << c.arguments;
+    EXPECT_EQ(StatesBuilt() - before, c.statesBuilt) << c.arguments;
+  }
+  EXPECT_TRUE(desktop().shownDialogs.empty()) << "no errors and no Shift: no log window";
+}
+
+TEST_F(RunModesTest, AnInstallWithAnErrorShowsItsLogAndExits100) {
+  FailTheSpoolerCheck();
+  desktop().userActions.push_back(winsim::UserAction::Enter());
+  EXPECT_EQ(Run("install"), 100);
+  ASSERT_EQ(desktop().shownDialogs.size(), 1u);
+  EXPECT_EQ(DialogTitle(), "vexaWriter build 2609- Install error log!");
+  // The end marker is written after the window has closed.
+  EXPECT_EQ(DialogLog(), JoinLines({
+                             "vexaWriter 2609",
+                             "#Check Spooler",
+                             "  Error(1): Can't open service manager. - (Access is denied.)",
+                             R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
+                             "##0010",
+                         }));
+  EXPECT_EQ(machine().CallCount("GetAsyncKeyState"), 0u) << "errors alone decide";
+}
+
+TEST_F(RunModesTest, ShiftHeldAtTheEndShowsTheLogOfASuccessfulRun) {
+  desktop().shiftDown = true;
+  desktop().userActions.push_back(winsim::UserAction::Escape());
+  desktop().userActions.push_back(winsim::UserAction::CloseBox());
+  EXPECT_EQ(Run("in_notray"), 1);
+  EXPECT_EQ(Run("uninstall"), 2);
+  ASSERT_EQ(desktop().shownDialogs.size(), 2u);
+  EXPECT_EQ(DialogTitle(0), "vexaWriter build 2609- Install log.");
+  EXPECT_EQ(DialogTitle(1), "vexaWriter build 2609- Install log.");
+  // The uninstall log carries no markers.
+  EXPECT_EQ(DialogLog(1), JoinLines({
+                              "vexaWriter 2609",
+                              "#Check Spooler",
+                              R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
+                          }));
+}
+
+TEST_F(RunModesTest, AnUninstallWithAnErrorExits100) {
+  FailTheSpoolerCheck();
+  desktop().userActions.push_back(winsim::UserAction::Click(IDOK));
+  EXPECT_EQ(Run("un"), 100);
+  EXPECT_EQ(DialogTitle(), "vexaWriter build 2609- Install error log!");
+  EXPECT_EQ(DialogLog().find("##"), std::string::npos);
+}
+
+TEST_F(RunModesTest, TheOwnerWindowIsTakenOnlyFromExactlyThreeArguments) {
+  HWND owner = desktop().AddWindow(u"Setup", u"Setup");
+  struct Case {
+    std::string arguments;
+    HWND owner;
+  } cases[] = {
+      {"install " + WindowNumber(owner), owner},
+      {"install " + WindowNumber(owner) + " extra", nullptr},
+      {"install 0", nullptr},
+      {"install 12ab", nullptr},
+      {"install " + WindowNumber(owner) + "ab", owner},  // digits up to the first other character
+      {"install -" + WindowNumber(owner), nullptr},
+  };
+  for (const Case& c : cases) {
+    // An error in each run, so that the log window shows whom it belongs to.
+    machine().FailCall("OpenSCManagerW", StatesBuilt() + 1, ERROR_ACCESS_DENIED);
+    desktop().userActions.push_back(winsim::UserAction::Enter());
+    EXPECT_EQ(Run(c.arguments), 100) << c.arguments;
+    EXPECT_EQ(desktop().shownDialogs.back().owner, c.owner) << c.arguments;
+  }
+}
+
+TEST_F(RunModesTest, HelpWindowsCloseBeforeInstallAndUninstallOnly) {
+  desktop().AddWindow(u"HH Parent", u"vexaWriter Help", winsim::Desktop::ClosesOnSysClose());
+  EXPECT_EQ(Run("removetray"), 6);
+  EXPECT_EQ(Run("onInit"), 3);
+  EXPECT_TRUE(desktop().posted.empty());
+  EXPECT_EQ(Run("install"), 1);
+  EXPECT_EQ(desktop().posted.size(), 1u);
+  EXPECT_EQ(FindWindowW(L"HH Parent", L"vexaWriter Help"), nullptr);
+}
+
+TEST_F(RunModesTest, ErrorsWinOverANeededReboot) {
+  struct Case {
+    bool errors;
+    unsigned scheduled;
+    int success;
+    int exitCode;
+  } cases[] = {
+      {false, 0, kExitInstalled, 1},   {false, 2, kExitInstalled, 101},
+      {true, 2, kExitInstalled, 100},  {true, 0, kExitUninstalled, 100},
+      {false, 0, kExitUninstalled, 2}, {false, 1, kExitUninstalled, 101},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SequenceExitCode(c.errors, c.scheduled, c.success), c.exitCode)
+        << c.errors << " " << c.scheduled;
+  }
+}
+
+TEST_F(RunModesTest, ALogWindowThatCannotBeCreatedEndsTheRunAsIfClosed) {
+  desktop().dialogTemplates.clear();
+  FailTheSpoolerCheck();
+  EXPECT_EQ(Run("install"), 100);
+  EXPECT_TRUE(desktop().shownDialogs.empty());
+}
+
+}  // namespace
