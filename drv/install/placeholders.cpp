@@ -1,7 +1,5 @@
 // Operations whose parts are not built yet: each does nothing until its part lands, and is
 // removed from this file then.
-#include "files/pending_deletes.h"
-#include "files/post_reboot_check.h"
 #include "foundation/install_state.h"
 #include "queries/queries.h"
 #include "sequences.h"
@@ -17,6 +15,3 @@ bool QueryDefaultNotOurs() {
   return false;
 }
 void SetOurPrinterDefault() {}
-bool PostRebootCheck() {
-  return false;
-}

@@ -3,6 +3,8 @@
 
 #include <memory>
 
+#include "winsim/files.h"
+
 using winsim::Machine;
 using winsim::Service;
 
@@ -29,6 +31,10 @@ DWORD ServiceManager::CurrentState(Service& service) {
   } else if (service.state == SERVICE_STOP_PENDING && !service.neverStops &&
              now >= service.pendingEnds) {
     service.state = SERVICE_STOPPED;
+    // A stopped spooler process has let go of every file it had open or loaded.
+    if (EqualsIgnoringCase(service.name, u"spooler")) {
+      Machine::Current().files().ReleaseHoldsOf("spooler");
+    }
   }
   return service.state;
 }

@@ -1,0 +1,63 @@
+#include "post_reboot_check.h"
+
+#include <windows.h>
+
+#include "files/pending_renames.h"
+#include "spooler/spooler_service.h"
+
+namespace {
+
+// Searched for in this order, each over the whole table.
+const WCHAR* const kDriverFileNames[] = {L"zqvmon64.dll", L"zqvdrv64.dll", L"zqvui64.dll"};
+
+const WCHAR* FileNamePart(const WCHAR* path) {
+  const WCHAR* name = path;
+  for (const WCHAR* at = path; *at != 0; ++at) {
+    if (*at == L'\\' || *at == L'/' || *at == L':') name = at + 1;
+  }
+  return name;
+}
+
+WCHAR FoldAsciiLetter(WCHAR c) {
+  return c >= L'A' && c <= L'Z' ? static_cast<WCHAR>(c - L'A' + L'a') : c;
+}
+
+// Only A to Z fold: the platform's locale-aware comparison would also equate other characters
+// (and skip ignorable ones), letting a name that is not ours count as ours.
+bool EqualIgnoringAsciiCase(const WCHAR* a, const WCHAR* b) {
+  for (; *a != 0 && FoldAsciiLetter(*a) == FoldAsciiLetter(*b); ++a, ++b) {
+  }
+  return FoldAsciiLetter(*a) == FoldAsciiLetter(*b);
+}
+
+bool PassFindsPendingDriverFile() {
+  PendingRenameTable table;
+  ReadPendingRenames(table);
+  SweepPendingRenames(table);
+  return HasPendingDriverFile(table);
+}
+
+}  // namespace
+
+bool HasPendingDriverFile(const PendingRenameTable& table) {
+  for (const WCHAR* name : kDriverFileNames) {
+    for (int pair = 0; pair < table.count; ++pair) {
+      const WCHAR* source = table.paths[2 * pair];
+      if (table.isFile[2 * pair] == 1 && source != nullptr &&
+          EqualIgnoringAsciiCase(FileNamePart(PathWithoutObjectPrefix(source)), name)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool PostRebootCheck() {
+  for (int pass = 0; pass < 2; ++pass) {
+    if (!PassFindsPendingDriverFile()) return false;
+    // Restart the spooler, so that a file it held may be free for the next pass; no log, no
+    // error count.
+    SpoolerPause restart(nullptr);
+  }
+  return true;
+}
