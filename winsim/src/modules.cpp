@@ -44,8 +44,7 @@ const SystemLibrary* FindLibrary(const WideText& path) {
   size_t separator = path.find_last_of(u"\\/");
   WideText fileName = separator == WideText::npos ? path : path.substr(separator + 1);
   if (separator != WideText::npos &&
-      !winsim::EqualsIgnoringCase(path.substr(0, separator),
-                                  Machine::Current().spooler().systemDirectory)) {
+      !winsim::EqualsIgnoringCase(path.substr(0, separator), winsim::Spooler::SystemDirectory())) {
     return nullptr;
   }
   for (const SystemLibrary& library : SystemLibraries()) {

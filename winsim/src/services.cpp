@@ -1,5 +1,6 @@
 // The service control manager: service states in virtual time, and the advapi32 calls on it.
 #include "winsim/services.h"
+#include "winsim/spooler.h"
 
 #include <memory>
 
@@ -28,13 +29,13 @@ DWORD ServiceManager::CurrentState(Service& service) {
   if (service.state == SERVICE_START_PENDING && !service.neverStarts &&
       now >= service.pendingEnds) {
     service.state = SERVICE_RUNNING;
+    if (EqualsIgnoringCase(service.name, u"spooler")) Machine::Current().spooler().Start();
   } else if (service.state == SERVICE_STOP_PENDING && !service.neverStops &&
              now >= service.pendingEnds) {
     service.state = SERVICE_STOPPED;
-    // A stopped spooler process has let go of every file it had open or loaded.
-    if (EqualsIgnoringCase(service.name, u"spooler")) {
-      Machine::Current().files().ReleaseHoldsOf("spooler");
-    }
+    // A stopped spooler process has let go of every file it had open or loaded, and its
+    // handles are gone.
+    if (EqualsIgnoringCase(service.name, u"spooler")) Machine::Current().spooler().Stop();
   }
   return service.state;
 }

@@ -1,5 +1,7 @@
 // The simulated spooler's state, its handles and the packing of records into caller buffers.
 #include "winsim/spooler.h"
+#include "winsim/processes.h"
+#include "winsim/services.h"
 
 #include <winspool.h>
 
@@ -23,7 +25,22 @@ Spooler::Spooler() {
   AddMonitor(u"Local Port", u"localspl.dll", {u"LPT1:", u"COM1:", u"FILE:"});
 }
 
+const WideText& Spooler::SystemDirectory() {
+  return Machine::Current().processes().systemDirectory;
+}
+
+bool Spooler::IsRunning() {
+  bool serviceRunning = Machine::Current().services().IsRunning(u"spooler");
+  if (serviceRunning != running_) serviceRunning ? Start() : Stop();
+  return serviceRunning;
+}
+
+// Stop and Start keep the "spooler" service's state in step, so that a test may stop the
+// spooler either way.
 void Spooler::Stop() {
+  if (Service* service = Machine::Current().services().Find(u"spooler")) {
+    service->state = SERVICE_STOPPED;
+  }
   if (!running_) return;
   running_ = false;
   ++generation_;
@@ -32,17 +49,20 @@ void Spooler::Stop() {
 }
 
 void Spooler::Start() {
+  if (Service* service = Machine::Current().services().Find(u"spooler")) {
+    service->state = SERVICE_RUNNING;
+  }
   if (running_) return;
   running_ = true;
   for (const SpoolerMonitor& monitor : monitors) LoadMonitor(monitor);
 }
 
 bool Spooler::MonitorDllPresent(const WideText& dllName) const {
-  return Machine::Current().files().IsFile(systemDirectory + u"\\" + dllName);
+  return Machine::Current().files().IsFile(SystemDirectory() + u"\\" + dllName);
 }
 
 WideText Spooler::MonitorDllPath(const SpoolerMonitor& monitor) const {
-  return systemDirectory + u"\\" + monitor.dllName;
+  return SystemDirectory() + u"\\" + monitor.dllName;
 }
 
 void Spooler::LoadMonitor(const SpoolerMonitor& monitor) {

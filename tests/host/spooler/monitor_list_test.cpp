@@ -161,7 +161,9 @@ TEST(MonitorListFailureTest, EachFailureWritesItsOwnLine) {
     MonitorList list = ListMonitors(local);
     EXPECT_EQ(list.count, 0u);
     EXPECT_EQ(list.records.get(), nullptr);
-    if (c.lastError != 0) EXPECT_EQ(GetLastError(), c.lastError);
+    if (c.lastError != 0) {
+      EXPECT_EQ(GetLastError(), c.lastError);
+    }
     EXPECT_EQ(Utf8(local.logText.Text()), c.log);
     local.logText.Release();
     EXPECT_EQ(machine.OutstandingGlobalBlocks(), 0u);

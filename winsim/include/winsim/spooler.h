@@ -88,7 +88,9 @@ class Spooler {
   // Service state, driven by the service manager. Stopping unloads every monitor and driver
   // (releasing the files they hold) and invalidates open printer handles; starting loads the
   // monitors again.
-  bool IsRunning() const { return running_; }
+  // Follows the "spooler" service of the service manager, so that a test may stage the
+  // service's state directly.
+  bool IsRunning();
   void Stop();
   void Start();
   // Counts stops, so that handles opened before one can be told apart.
@@ -134,8 +136,8 @@ class Spooler {
   bool IsDriverLoaded(const SpoolerDriver& driver) const;
   void UnloadDriver(const SpoolerDriver& driver);
 
-  // Where the spooler loads monitor DLLs from.
-  WideText systemDirectory = u"C:\\windows\\system32";
+  // Where the spooler loads monitor DLLs from: the machine's system directory.
+  static const WideText& SystemDirectory();
   // What GetPrinterDriverDirectoryW reports for "Windows x64" (no trailing backslash, as the
   // platform gives it); the x86 directory is its sibling "W32X86".
   WideText driverDirectory = u"C:\\windows\\system32\\spool\\drivers\\x64";
