@@ -4,16 +4,6 @@
 
 #include "winsim/api/base.h"
 
-// Standard access rights (winnt.h); guarded because other API groups need them as well.
-#ifndef STANDARD_RIGHTS_REQUIRED
-#define DELETE 0x00010000L
-#define READ_CONTROL 0x00020000L
-#define WRITE_DAC 0x00040000L
-#define WRITE_OWNER 0x00080000L
-#define SYNCHRONIZE 0x00100000L
-#define STANDARD_RIGHTS_REQUIRED 0x000F0000L
-#endif
-
 #define SERVICES_ACTIVE_DATABASEW L"ServicesActive"
 
 #define SC_MANAGER_CONNECT 0x0001
