@@ -1,48 +1,18 @@
-// The stand-in port monitor under the platform's spooler: it can be added from the system
-// directory, is listed, serves its port, and can be deleted again.
-//
-// Until the installer's own monitor listing is available here, the spooler is asked directly.
+// The stand-in port monitor under the platform's spooler: once added from the system directory
+// the installer's monitor listing finds it, the spooler lists its port, and it can be deleted.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <winspool.h>
 
 #include "foundation/handles.h"
+#include "foundation/install_state.h"
 #include "runner_support.h"
+#include "spooler/monitor_list.h"
 
 namespace {
 
 const WCHAR kMonitor[] = L"vexaWriter:";
 const WCHAR kEnvironment[] = L"Windows x64";
-
-// One level-2 monitor record, copied out of the spooler's listing.
-struct ListedMonitor {
-  bool found = false;
-  std::string environment;
-  std::string dllName;
-};
-
-ListedMonitor FindListedMonitor(const WCHAR* name) {
-  ListedMonitor result;
-  DWORD needed = 0;
-  DWORD count = 0;
-  if (EnumMonitorsW(nullptr, 2, nullptr, 0, &needed, &count) ||
-      GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-    return result;
-  }
-  UniqueGlobalBlock block(AllocateZeroedGlobal(needed));
-  if (!block ||
-      !EnumMonitorsW(nullptr, 2, static_cast<LPBYTE>(block.get()), needed, &needed, &count)) {
-    return result;
-  }
-  auto* records = static_cast<MONITOR_INFO_2W*>(block.get());
-  for (DWORD i = 0; i < count; ++i) {
-    if (records[i].pName == nullptr || lstrcmpW(records[i].pName, name) != 0) continue;
-    result.found = true;
-    result.environment = Utf8(records[i].pEnvironment);
-    result.dllName = Utf8(records[i].pDLLName);
-  }
-  return result;
-}
 
 std::vector<std::string> PortsOfMonitor(const char* monitor) {
   std::vector<std::string> ports;
@@ -77,17 +47,25 @@ class MonitorPlatformTest : public ::testing::Test {
   void TearDown() override {
     DeleteMonitorW(nullptr, const_cast<LPWSTR>(kEnvironment), const_cast<LPWSTR>(kMonitor));
   }
+
+  InstallState state_;
 };
 
-TEST_F(MonitorPlatformTest, AddsListsServesItsPortAndDeletes) {
+TEST_F(MonitorPlatformTest, IsListedFoundServesItsPortAndIsDeleted) {
   ASSERT_TRUE(AddOurMonitor()) << "error " << GetLastError();
 
-  ListedMonitor listed = FindListedMonitor(kMonitor);
-  ASSERT_TRUE(listed.found);
-  EXPECT_EQ(listed.dllName, "zqvmon64.dll");
+  MonitorList list = ListMonitors(state_);
+  int index = FindOurMonitor(list);
+  ASSERT_GE(index, 0);
+  const auto* records = static_cast<const MONITOR_INFO_2W*>(list.records.get());
+  EXPECT_EQ(Utf8(records[index].pDLLName), "zqvmon64.dll");
   // Wine 8.0 reports every monitor's environment as "Windows NT x86"; Windows reports the
   // environment the monitor was added for.
-  EXPECT_EQ(listed.environment, RunningOnWine() ? "Windows NT x86" : "Windows x64");
+  EXPECT_EQ(Utf8(records[index].pEnvironment), RunningOnWine() ? "Windows NT x86" : "Windows x64");
+  LogMonitorList(state_, list);
+  std::string log = Utf8(state_.logText.Text());
+  EXPECT_NE(log.find("\r\n" + std::to_string(index + 1) + ". vexaWriter:\r\n"), std::string::npos)
+      << log;
 
   EXPECT_EQ(PortsOfMonitor("vexaWriter:"), std::vector<std::string>{"vexaWriter:"});
 
@@ -97,7 +75,7 @@ TEST_F(MonitorPlatformTest, AddsListsServesItsPortAndDeletes) {
 
   EXPECT_TRUE(
       DeleteMonitorW(nullptr, const_cast<LPWSTR>(kEnvironment), const_cast<LPWSTR>(kMonitor)));
-  EXPECT_FALSE(FindListedMonitor(kMonitor).found);
+  EXPECT_EQ(FindOurMonitor(ListMonitors(state_)), -1);
 }
 
 }  // namespace
