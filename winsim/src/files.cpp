@@ -134,13 +134,44 @@ void FileSystem::SetWriteLimit(const WideText& path, DWORD bytesPerCall) {
   if (Node* node = Find(path)) node->writeLimit = bytesPerCall;
 }
 
+namespace {
+// Stands in for a version resource inside the file's bytes; a NUL keeps it out of any text a
+// test compares.
+constexpr char kVersionMarkerText[] = "\0winsim-product-version:";
+const std::string kVersionMarker(kVersionMarkerText, sizeof(kVersionMarkerText) - 1);
+
+size_t VersionMarkerAt(const std::string& data) {
+  size_t at = data.rfind(kVersionMarker);
+  return at != std::string::npos && data.size() - at == kVersionMarker.size() + 8
+             ? at
+             : std::string::npos;
+}
+}  // namespace
+
 void FileSystem::SetProductVersion(const WideText& path, std::array<WORD, 4> version) {
-  if (Node* node = Find(path)) node->productVersion = version;
+  Node* node = Find(path);
+  if (node == nullptr) return;
+  size_t at = VersionMarkerAt(node->data);
+  if (at != std::string::npos) node->data.resize(at);
+  node->data += kVersionMarker;
+  for (WORD part : version) {
+    node->data.push_back(static_cast<char>(part & 0xFF));
+    node->data.push_back(static_cast<char>(part >> 8));
+  }
 }
 
 std::optional<std::array<WORD, 4>> FileSystem::ProductVersion(const WideText& path) const {
   const Node* node = Find(path);
-  return node == nullptr ? std::nullopt : node->productVersion;
+  if (node == nullptr) return std::nullopt;
+  size_t at = VersionMarkerAt(node->data);
+  if (at == std::string::npos) return std::nullopt;
+  std::array<WORD, 4> version;
+  const std::string& data = node->data;
+  for (size_t i = 0, p = at + kVersionMarker.size(); i < 4; ++i, p += 2) {
+    version[i] = static_cast<WORD>(static_cast<unsigned char>(data[p]) |
+                                   static_cast<unsigned char>(data[p + 1]) << 8);
+  }
+  return version;
 }
 
 }  // namespace winsim

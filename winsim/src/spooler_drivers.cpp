@@ -298,9 +298,7 @@ BOOL WINAPI AddPrinterDriverExW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo,
     WideText from = SourcePath(spooler, environment, source);
     WideText to = spooler.DriverFilePath(driver, BaseName(source));
     if (FileSystem::Key(from) == FileSystem::Key(to)) continue;
-    auto version = files.ProductVersion(from);
     files.AddFile(to, files.Contents(from));
-    if (version) files.SetProductVersion(to, *version);
   }
   if (SpoolerDriver* existing = spooler.FindDriver(driver.name, environment)) {
     *existing = driver;  // an upgrade replaces the driver's description

@@ -105,11 +105,12 @@ std::string ResourceOf(LPCWSTR fileName) {
     SetLastError(ERROR_ACCESS_DENIED);
     return std::string();
   }
-  if (!node->productVersion) {
+  auto version = files.ProductVersion(path);
+  if (!version) {
     SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return std::string();
   }
-  return BuildResource(*node->productVersion);
+  return BuildResource(*version);
 }
 
 struct BlockView {

@@ -1,5 +1,8 @@
 #include "spooler/file_build_number.h"
 
+#include "foundation/install_state.h"
+#include "spooler/file_copy.h"
+
 #include "test_support.h"
 #include "winsim/files.h"
 
@@ -54,6 +57,23 @@ TEST_F(FileBuildNumberTest, AFailedAllocationReadsNothing) {
   machine().FailCall("GlobalAlloc", 1, ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_EQ(FileBuildNumber(kPath), -1);
   EXPECT_EQ(machine().CallCount("GetFileVersionInfoW"), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+class CopiedFileBuildNumberTest : public MachineTest {};
+
+TEST_F(CopiedFileBuildNumberTest, ACopyCarriesTheVersionOfItsSource) {
+  machine().files().AddFile(u"C:\\vexa\\drv\\zqvmon64.dll", "MZ");
+  machine().files().SetProductVersion(u"C:\\vexa\\drv\\zqvmon64.dll", {1, 0, 0, 2609});
+  machine().files().AddDirectory(u"C:\\windows\\system32");
+  InstallState state;
+  state.moduleDir.Assign(L"C:\\vexa\\drv\\");
+  ASSERT_EQ(CopyIntoDirectory(state, L"C:\\windows\\system32\\", L"zqvmon64.dll", nullptr, true),
+            S_OK);
+  EXPECT_EQ(FileBuildNumber(L"C:\\windows\\system32\\zqvmon64.dll"), 2609);
 }
 
 }  // namespace

@@ -42,7 +42,9 @@ class FileSystem {
   void SetOpenDelay(const WideText& path, DWORD milliseconds);
   // WriteFile to the path writes at most this many bytes per call (a short write).
   void SetWriteLimit(const WideText& path, DWORD bytesPerCall);
-  // The product version a version resource of the file carries, as four numbers.
+  // The product version a version resource of the file carries, as four numbers. It is kept in
+  // the file's bytes (a marker at their end), so that a copy of the file carries it too; set
+  // the contents first.
   void SetProductVersion(const WideText& path, std::array<WORD, 4> version);
   std::optional<std::array<WORD, 4>> ProductVersion(const WideText& path) const;
 
@@ -55,7 +57,6 @@ class FileSystem {
     DWORD holdError = 0;
     DWORD openDelay = 0;
     DWORD writeLimit = 0;
-    std::optional<std::array<WORD, 4>> productVersion;
     std::vector<std::weak_ptr<OpenFile>> opens;
   };
   struct OpenFile {
