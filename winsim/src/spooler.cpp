@@ -253,6 +253,13 @@ DWORD ResolvePrinterHandle(HANDLE handle, PrinterHandleObject** object) {
   return ERROR_SUCCESS;
 }
 
+DWORD ResolvePrinter(HANDLE handle, ACCESS_MASK required, PrinterHandleObject** object) {
+  if (DWORD error = ResolvePrinterHandle(handle, object)) return error;
+  if ((*object)->printer == nullptr) return ERROR_INVALID_HANDLE;
+  if (((*object)->access & required) != required) return ERROR_ACCESS_DENIED;
+  return ERROR_SUCCESS;
+}
+
 StringPacker::StringPacker(BYTE* buffer, DWORD size) : end_(buffer + (size & ~1u)) {}
 
 LPWSTR StringPacker::Reserve(size_t units) {

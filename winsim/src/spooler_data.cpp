@@ -17,8 +17,7 @@ const char kPlainDataKey[] = "PrinterDriverData";
 DWORD ReadData(HANDLE printerHandle, const char* key, const char* value, LPDWORD type, LPBYTE data,
                DWORD size, LPDWORD needed) {
   PrinterHandleObject* handle = nullptr;
-  if (DWORD error = winsim::ResolvePrinterHandle(printerHandle, &handle)) return error;
-  if (handle->printer == nullptr) return ERROR_INVALID_HANDLE;
+  if (DWORD error = winsim::ResolvePrinter(printerHandle, 0, &handle)) return error;
   if (needed == nullptr) return RPC_X_NULL_REF_POINTER;
   if (key == nullptr || key[0] == 0) return ERROR_INVALID_PARAMETER;
   if (data == nullptr && size != 0) return ERROR_INVALID_USER_BUFFER;
@@ -39,8 +38,7 @@ DWORD ReadData(HANDLE printerHandle, const char* key, const char* value, LPDWORD
 DWORD WriteData(HANDLE printerHandle, const char* key, const char* value, DWORD type,
                 const BYTE* data, DWORD size) {
   PrinterHandleObject* handle = nullptr;
-  if (DWORD error = winsim::ResolvePrinterHandle(printerHandle, &handle)) return error;
-  if (handle->printer == nullptr) return ERROR_INVALID_HANDLE;
+  if (DWORD error = winsim::ResolvePrinter(printerHandle, 0, &handle)) return error;
   if (key == nullptr || key[0] == 0) return ERROR_INVALID_PARAMETER;
   if (data == nullptr && size != 0) return RPC_X_NULL_REF_POINTER;
   if ((handle->access & PRINTER_ACCESS_ADMINISTER) == 0) return ERROR_ACCESS_DENIED;

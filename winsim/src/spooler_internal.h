@@ -26,6 +26,8 @@ struct PrinterHandleObject {
 // spooler is stopped, ERROR_INVALID_HANDLE for a handle that is not an open printer handle, was
 // opened before the spooler last stopped, or names a printer deleted since.
 DWORD ResolvePrinterHandle(HANDLE handle, PrinterHandleObject** object);
+// The same for a handle that must name a printer (not the server) and carry the access.
+DWORD ResolvePrinter(HANDLE handle, ACCESS_MASK required, PrinterHandleObject** object);
 
 // Places strings at the end of a caller's buffer, moving backwards, as the platform does; made
 // without a buffer it only counts the bytes the strings need.

@@ -264,16 +264,8 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
 BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
   WINSIM_ENTER_OR_FAIL(FALSE);
   PrinterHandleObject* handle = nullptr;
-  if (DWORD error = winsim::ResolvePrinterHandle(hPrinter, &handle)) {
+  if (DWORD error = winsim::ResolvePrinter(hPrinter, PRINTER_ACCESS_ADMINISTER, &handle)) {
     SetLastError(error);
-    return FALSE;
-  }
-  if (handle->printer == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if ((handle->access & PRINTER_ACCESS_ADMINISTER) == 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
   SpoolerPrinter& printer = *handle->printer;
@@ -365,16 +357,8 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
 BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
   WINSIM_ENTER_OR_FAIL(FALSE);
   PrinterHandleObject* handle = nullptr;
-  if (DWORD error = winsim::ResolvePrinterHandle(hPrinter, &handle)) {
+  if (DWORD error = winsim::ResolvePrinter(hPrinter, DELETE, &handle)) {
     SetLastError(error);
-    return FALSE;
-  }
-  if (handle->printer == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  if ((handle->access & DELETE) == 0) {
-    SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
   Spooler& spooler = Machine::Current().spooler();
