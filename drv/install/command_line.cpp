@@ -2,24 +2,15 @@
 
 #include <limits.h>
 
-namespace {
+#include "foundation/text_compare.h"
 
-WCHAR FoldAscii(WCHAR c) {
-  return c >= L'A' && c <= L'Z' ? static_cast<WCHAR>(c - L'A' + L'a') : c;
-}
+namespace {
 
 bool IsWhiteSpace(WCHAR c) {
   return c == L' ' || (c >= L'\t' && c <= L'\r');
 }
 
 }  // namespace
-
-bool EqualsIgnoringAsciiCase(const WCHAR* text, const WCHAR* keyword) {
-  for (;; ++text, ++keyword) {
-    if (FoldAscii(*text) != FoldAscii(*keyword)) return false;
-    if (*text == 0) return true;
-  }
-}
 
 RunMode ModeFromKeyword(const WCHAR* keyword) {
   // Tested in this order; the first match wins.
@@ -34,7 +25,7 @@ RunMode ModeFromKeyword(const WCHAR* keyword) {
     return RunMode::Install;
   }
   if (EqualsIgnoringAsciiCase(keyword, L"in_notray")) return RunMode::InstallWithoutTray;
-  if (lstrcmpW(keyword, L"def.set") == 0) return RunMode::MakeOurPrinterDefault;
+  if (IsExactName(keyword, L"def.set")) return RunMode::MakeOurPrinterDefault;
   return RunMode::None;
 }
 

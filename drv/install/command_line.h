@@ -18,9 +18,6 @@ enum class RunMode {
 // except "def.set", which must match exactly.
 RunMode ModeFromKeyword(const WCHAR* keyword);
 
-// True when the whole of `text` equals `keyword` with only ASCII letters folded.
-bool EqualsIgnoringAsciiCase(const WCHAR* text, const WCHAR* keyword);
-
 // A signed decimal number: leading white space skipped, an optional sign, then the digits up to
 // the first other character; 0 when there are none; clamped to the signed 32-bit range.
 LONG ParseDecimal(const WCHAR* text);

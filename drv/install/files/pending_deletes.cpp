@@ -3,14 +3,9 @@
 #include "foundation/handles.h"
 #include "foundation/install_log.h"
 #include "foundation/install_state.h"
+#include "foundation/text_compare.h"
 
 namespace {
-
-bool SamePath(const WCHAR* a, const WCHAR* b) {
-  for (; *a != 0 && *a == *b; ++a, ++b) {
-  }
-  return *a == *b;
-}
 
 void FreeNode(PendingDeleteNode* node) {
   GlobalFree(node->path);
@@ -21,7 +16,7 @@ void FreeNode(PendingDeleteNode* node) {
 
 void AddPendingDelete(PendingDeleteNode*& head, const WCHAR* path) {
   for (PendingDeleteNode* node = head; node != nullptr; node = node->next) {
-    if (SamePath(node->path, path)) return;
+    if (IsExactName(node->path, path)) return;
   }
   SIZE_T bytes = (static_cast<SIZE_T>(lstrlenW(path)) + 1) * sizeof(WCHAR);
   UniqueGlobalBlock copy(AllocateZeroedGlobal(bytes));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "files/pending_renames.h"
+#include "foundation/text_compare.h"
 #include "spooler/spooler_service.h"
 
 namespace {
@@ -16,18 +17,6 @@ const WCHAR* FileNamePart(const WCHAR* path) {
     if (*at == L'\\' || *at == L'/' || *at == L':') name = at + 1;
   }
   return name;
-}
-
-WCHAR FoldAsciiLetter(WCHAR c) {
-  return c >= L'A' && c <= L'Z' ? static_cast<WCHAR>(c - L'A' + L'a') : c;
-}
-
-// Only A to Z fold: the platform's locale-aware comparison would also equate other characters
-// (and skip ignorable ones), letting a name that is not ours count as ours.
-bool EqualIgnoringAsciiCase(const WCHAR* a, const WCHAR* b) {
-  for (; *a != 0 && FoldAsciiLetter(*a) == FoldAsciiLetter(*b); ++a, ++b) {
-  }
-  return FoldAsciiLetter(*a) == FoldAsciiLetter(*b);
 }
 
 bool PassFindsPendingDriverFile() {
@@ -44,7 +33,7 @@ bool HasPendingDriverFile(const PendingRenameTable& table) {
     for (int pair = 0; pair < table.count; ++pair) {
       const WCHAR* source = table.paths[2 * pair];
       if (table.isFile[2 * pair] == 1 && source != nullptr &&
-          EqualIgnoringAsciiCase(FileNamePart(PathWithoutObjectPrefix(source)), name)) {
+          EqualsIgnoringAsciiCase(FileNamePart(PathWithoutObjectPrefix(source)), name)) {
         return true;
       }
     }

@@ -1,7 +1,7 @@
 #include "driver_list.h"
 
 #include "../foundation/product.h"
-#include "exact_name.h"
+#include "foundation/text_compare.h"
 #include "two_call.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include "../foundation/install_log.h"
 #include "../foundation/install_state.h"
 #include "../foundation/product.h"
-#include "exact_name.h"
+#include "foundation/text_compare.h"
 #include "two_call.h"
 
 namespace {

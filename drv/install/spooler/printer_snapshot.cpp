@@ -2,7 +2,7 @@
 
 #include "../foundation/install_state.h"
 #include "default_printer.h"
-#include "exact_name.h"
+#include "foundation/text_compare.h"
 #include "two_call.h"
 
 namespace {

@@ -92,6 +92,7 @@ SpoolerPause::SpoolerPause(InstallState* state) : state_(state) {
   }
   stopRequested_ = 1;
   if (WaitForState(service_.get(), SERVICE_STOPPED) != SERVICE_STOPPED && state_ != nullptr) {
+    // The polls end on successful queries, which leave the last error undefined: name the cause.
     SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
     ReportError(*state_, kErrorStopSpooler, kMessageStopSpooler);
   }
