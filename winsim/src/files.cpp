@@ -210,6 +210,17 @@ bool OpenWithoutDeleteSharing(const FileSystem::Node& node) {
   return false;
 }
 
+// The open file behind a handle and its node, or the error to fail with: the handle must be an
+// open file handle that was opened with the access the operation needs.
+DWORD ResolveOpenFile(HANDLE handle, DWORD access, std::shared_ptr<FileSystem::OpenFile>* open,
+                      FileSystem::Node** node) {
+  *open = Machine::Current().LookupHandle<FileSystem::OpenFile>(handle, winsim::HandleKind::File);
+  if (!*open) return ERROR_INVALID_HANDLE;
+  *node = Files().Find((*open)->key);
+  if (!((*open)->access & access) || *node == nullptr) return ERROR_ACCESS_DENIED;
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
@@ -285,15 +296,10 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
                      LPDWORD lpNumberOfBytesRead, LPOVERLAPPED) {
   if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
   WINSIM_ENTER_OR_FAIL(FALSE);
-  auto open =
-      Machine::Current().LookupHandle<FileSystem::OpenFile>(hFile, winsim::HandleKind::File);
-  if (!open) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  FileSystem::Node* node = Files().Find(open->key);
-  if (!(open->access & GENERIC_READ) || node == nullptr) {
-    SetLastError(ERROR_ACCESS_DENIED);
+  std::shared_ptr<FileSystem::OpenFile> open;
+  FileSystem::Node* node = nullptr;
+  if (DWORD error = ResolveOpenFile(hFile, GENERIC_READ, &open, &node)) {
+    SetLastError(error);
     return FALSE;
   }
   size_t available = open->position < node->data.size() ? node->data.size() - open->position : 0;
@@ -309,15 +315,10 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
                       LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED) {
   if (lpNumberOfBytesWritten != nullptr) *lpNumberOfBytesWritten = 0;
   WINSIM_ENTER_OR_FAIL(FALSE);
-  auto open =
-      Machine::Current().LookupHandle<FileSystem::OpenFile>(hFile, winsim::HandleKind::File);
-  if (!open) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  FileSystem::Node* node = Files().Find(open->key);
-  if (!(open->access & GENERIC_WRITE) || node == nullptr) {
-    SetLastError(ERROR_ACCESS_DENIED);
+  std::shared_ptr<FileSystem::OpenFile> open;
+  FileSystem::Node* node = nullptr;
+  if (DWORD error = ResolveOpenFile(hFile, GENERIC_WRITE, &open, &node)) {
+    SetLastError(error);
     return FALSE;
   }
   DWORD count = nNumberOfBytesToWrite;
