@@ -133,7 +133,6 @@ const SystemMessage kSystemMessages[] = {
     {1400, "Invalid window handle.\r\n"},
     {1411, "Class does not exist.\r\n"},
     {1722, "The RPC server is unavailable.\r\n"},
-    {1796, "The specified port is unknown.\r\n"},
     {1797, "The printer driver is unknown.\r\n"},
     {1801, "The printer name is invalid.\r\n"},
     {1802, "The printer already exists.\r\n"},
