@@ -14,6 +14,7 @@ namespace {
 
 constexpr char kSettingsRoot[] = "Software\\Morvane Software KFT\\vexaWriter";
 constexpr char kSettingsPrefix[] = "vexaWriters\\";
+constexpr int kSettingsPrefixLength = sizeof(kSettingsPrefix) - 1;
 // The read-back settings key name goes right behind kSettingsPrefix in a buffer of this size.
 constexpr int kSettingsKeyBytes = 260;
 // Room for the root, its separator and a whole settings key path.
@@ -67,8 +68,8 @@ void RestoreSettingsKey(HANDLE printer, const char* subKey) {
   if (!WritePrinterSubKey(printer, subKey)) return;
   char key[kSettingsKeyBytes] = {};
   lstrcpynA(key, kSettingsPrefix, kSettingsKeyBytes);
-  ReadPrinterSubKey(printer, key + lstrlenA(kSettingsPrefix));
-  if (key[lstrlenA(kSettingsPrefix)] != 0) ClearDeletedMark(key);
+  ReadPrinterSubKey(printer, key + kSettingsPrefixLength);
+  if (key[kSettingsPrefixLength] != 0) ClearDeletedMark(key);
 }
 
 void RestoreDescription(HANDLE printer, const PRINTER_INFO_2W& saved) {
