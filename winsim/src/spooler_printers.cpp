@@ -334,6 +334,7 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
     return nullptr;
   }
   Spooler& spooler = Machine::Current().spooler();
+  if (spooler.onAddPrinter) spooler.onAddPrinter(*info);
   if (!spooler.callerIsAdministrator) {
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;

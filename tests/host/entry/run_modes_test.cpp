@@ -26,7 +26,7 @@ TEST_F(RunModesTest, EachKeywordRunsItsModeAndAnswersWithItsExitCode) {
     int exitCode;
     unsigned statesBuilt;
   } cases[] = {
-      {"removetray", 6, 0},    {"onChkDrv", 3, 0},  {"ONINIT", 3, 0},
+      {"removetray", 6, 0},    {"onChkDrv", 3, 0},  {"ONINIT", 102, 0},
       {"def.set", 4, 0},       {"DEF.SET", 6, 0},   {"\"def.set \"", 6, 0},
       {"nosuchmode", 6, 0},    {"INSTALL", 1, 1},   {"in", 1, 1},
       {"serverinstall", 1, 1}, {"in_notray", 1, 1}, {"Un", 2, 1},
@@ -107,7 +107,7 @@ TEST_F(RunModesTest, TheOwnerWindowIsTakenOnlyFromExactlyThreeArguments) {
 TEST_F(RunModesTest, HelpWindowsCloseBeforeInstallAndUninstallOnly) {
   desktop().AddWindow(u"HH Parent", u"vexaWriter Help", winsim::Desktop::ClosesOnSysClose());
   EXPECT_EQ(Run("removetray"), 6);
-  EXPECT_EQ(Run("onInit"), 3);
+  EXPECT_EQ(Run("onInit"), 102);
   EXPECT_TRUE(desktop().posted.empty());
   EXPECT_EQ(Run("install"), 1);
   EXPECT_EQ(desktop().posted.size(), 1u);

@@ -8,6 +8,9 @@
 // fails with RPC_S_SERVER_UNAVAILABLE, and handles opened before a stop no longer work.
 #pragma once
 
+#include <winspool.h>
+
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -149,6 +152,9 @@ class Spooler {
   WideText defaultPrinter;
   // The installer runs elevated; a test can take administrator rights away.
   bool callerIsAdministrator = true;
+  // Sees each description AddPrinterW receives, before it is checked, so that a test can tell
+  // what a program passed (a null text from an empty one) beyond what the spooler stores.
+  std::function<void(const PRINTER_INFO_2W&)> onAddPrinter;
 
  private:
   bool running_ = true;
