@@ -1,5 +1,6 @@
 #include "port_monitor_install.h"
 
+#include <windows.h>
 #include <winspool.h>
 
 #include "../foundation/error_codes.h"
