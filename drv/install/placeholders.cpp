@@ -7,7 +7,6 @@
 
 void ReInstall(InstallState&) {}
 void FullUninstall(InstallState&) {}
-void StopTray() {}
 bool QueryDriverBuild() {
   return false;
 }
