@@ -21,8 +21,7 @@ void Processes::RegisterProgram(const WideText& path, ProgramMain main) {
   programs_[FileSystem::Key(path)] = std::move(main);
 }
 
-DWORD Processes::Start(const WideText& imagePath, const WideText& commandLine) {
-  (void)commandLine;  // scripted programs do not read theirs
+DWORD Processes::Start(const WideText& imagePath) {
   DWORD processId = nextProcessId_;
   nextProcessId_ += 8;  // room for the id of its thread
   processes_[processId].imagePath = imagePath;
@@ -67,11 +66,13 @@ void Processes::End(DWORD processId, DWORD exitCode) {
 }
 
 void Processes::Keep(DWORD processId, std::shared_ptr<void> object) {
-  processes_[processId].kept.push_back(std::move(object));
+  auto found = processes_.find(processId);
+  if (found != processes_.end() && found->second.running) found->second.kept.push_back(object);
 }
 
 void Processes::OwnWindow(DWORD processId, HWND window) {
-  processes_[processId].windows.push_back(window);
+  auto found = processes_.find(processId);
+  if (found != processes_.end() && found->second.running) found->second.windows.push_back(window);
 }
 
 }  // namespace winsim
@@ -134,7 +135,7 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
     SetLastError(file != nullptr ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
-  DWORD processId = processes.Start(launch.imagePath, commandLine);
+  DWORD processId = processes.Start(launch.imagePath);
   processes.launches.back().processId = processId;
   auto object = std::make_shared<Processes::ProcessObject>(Processes::ProcessObject{processId});
   lpProcessInformation->hProcess = machine.AddHandle(winsim::HandleKind::Process, object);

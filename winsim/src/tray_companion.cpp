@@ -60,7 +60,7 @@ void TrayCompanion::InstallAt(Machine& machine, const WideText& path) const {
 
 DWORD TrayCompanion::RunAt(Machine& machine, const WideText& path) const {
   InstallAt(machine, path);
-  return machine.processes().Start(path, u"\"" + path + u"\"");
+  return machine.processes().Start(path);
 }
 
 }  // namespace winsim

@@ -17,7 +17,8 @@ constexpr DWORD kOtherRetryMs = 10;
 constexpr DWORD kRunValueUnits = 264;
 
 // Posts the quit request to the companion's window until the companion lets go of its mutex.
-// The caller keeps the mutex it may own here: closing the handle ends that ownership.
+// A wait that succeeds leaves the mutex with the installer, which never releases it: the
+// companion is gone by then, and closing the handle is all that is left to do.
 void AskCompanionToQuit(HANDLE mutex) {
   bool requested = false;
   for (int pass = 0; pass < kQuitPasses; ++pass) {

@@ -45,7 +45,9 @@ TEST_P(StopTrayTest, WaitsAsLongAsTheCompanionNeedsThenRemovesFileAndValue) {
   EXPECT_EQ(machine().ElapsedMilliseconds(), c.elapsedMs);
   EXPECT_EQ(machine().SleepCount(), c.sleeps);
   ASSERT_EQ(desktop().posted.size(), c.requests);
-  if (c.requests != 0) EXPECT_EQ(desktop().posted[0].message, static_cast<UINT>(WM_USER + 2));
+  for (const winsim::PostedMessage& request : desktop().posted) {
+    EXPECT_EQ(request.message, static_cast<UINT>(WM_USER + 2));
+  }
   EXPECT_EQ(machine().CallCount("DeleteFileW"), c.deleteAttempts);
   EXPECT_EQ(files().Exists(Widen(kTrayFile)), c.fileLeft);
   EXPECT_EQ(RunValue(), nullptr);

@@ -58,12 +58,13 @@ class Processes {
   void RegisterProgram(const WideText& path, ProgramMain main);
 
   // Starts a process of an existing program file, as CreateProcessW or the logon does.
-  DWORD Start(const WideText& imagePath, const WideText& commandLine);
+  DWORD Start(const WideText& imagePath);
   bool IsRunning(DWORD processId) const;
   // Ends a process: its windows are destroyed, its file is let go, the mutexes it owns are
   // abandoned and what it kept open is dropped. Ending an ended process does nothing.
   void End(DWORD processId, DWORD exitCode);
-  // For scripted programs: objects the process keeps open, and windows it owns, until it ends.
+  // For scripted programs: objects a running process keeps open, and windows it owns, until it
+  // ends.
   void Keep(DWORD processId, std::shared_ptr<void> object);
   void OwnWindow(DWORD processId, HWND window);
 
