@@ -2,8 +2,6 @@
 // removed from this file then.
 #include "foundation/install_state.h"
 #include "sequences.h"
-#include "tray/tray.h"
 
 void ReInstall(InstallState&) {}
 void FullUninstall(InstallState&) {}
-void StopTray() {}

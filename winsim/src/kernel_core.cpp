@@ -112,6 +112,7 @@ const SystemMessage kSystemMessages[] = {
     {234, "More data is available.\r\n"},
     {258, "The wait operation timed out.\r\n"},
     {259, "No more data is available.\r\n"},
+    {288, "Attempt to release mutex not owned by caller.\r\n"},
     {1004, "Invalid flags.\r\n"},
     {1010, "The configuration registry key is invalid.\r\n"},
     {1011, "The configuration registry key could not be opened.\r\n"},

@@ -2,7 +2,11 @@
 
 #include "entry_fixture.h"
 #include "exit_codes.h"
+#include "winsim/files.h"
+#include "winsim/mutexes.h"
+#include "winsim/registry.h"
 #include "winsim/services.h"
+#include "winsim/tray_companion.h"
 
 namespace {
 
@@ -136,6 +140,21 @@ TEST_F(RunModesTest, ALogWindowThatCannotBeCreatedEndsTheRunAsIfClosed) {
   FailTheSpoolerCheck();
   EXPECT_EQ(Run("install"), 100);
   EXPECT_TRUE(desktop().shownDialogs.empty());
+}
+
+TEST_F(RunModesTest, RemoveTrayStopsTheCompanionAndRemovesItsFileAndValue) {
+  const winsim::WideText runKey = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const winsim::WideText trayFile = u"C:\\vexa\\vextray.exe";
+  DWORD companion = winsim::TrayCompanion{}.RunAt(machine(), trayFile);
+  machine().registry().SetString(HKEY_LOCAL_MACHINE, runKey, u"vexaWriterTray", trayFile);
+
+  EXPECT_EQ(Run("removetray"), 6);
+
+  EXPECT_FALSE(machine().processes().IsRunning(companion));
+  EXPECT_FALSE(machine().mutexes().Exists(winsim::TrayCompanion::kMutexName));
+  EXPECT_FALSE(machine().files().Exists(trayFile));
+  EXPECT_EQ(machine().registry().GetValue(HKEY_LOCAL_MACHINE, runKey, u"vexaWriterTray"), nullptr);
+  EXPECT_EQ(StatesBuilt(), 0u);
 }
 
 }  // namespace
