@@ -1,6 +1,7 @@
 #include "run_modes.h"
 
 #include "entry_fixture.h"
+#include "sequences/sequence_fixture.h"
 #include "exit_codes.h"
 #include "winsim/files.h"
 #include "winsim/mutexes.h"
@@ -10,7 +11,8 @@
 
 namespace {
 
-class RunModesTest : public EntryTest {
+// The package is in place, so that the install and uninstall modes run their whole sequences.
+class RunModesTest : public SequenceTest {
  protected:
   void FailTheSpoolerCheck() { machine().FailCall("OpenSCManagerW", 1, ERROR_ACCESS_DENIED); }
   unsigned StatesBuilt() { return machine().CallCount("OpenSCManagerW"); }
@@ -50,14 +52,19 @@ TEST_F(RunModesTest, AnInstallWithAnErrorShowsItsLogAndExits100) {
   EXPECT_EQ(Run("install"), 100);
   ASSERT_EQ(desktop().shownDialogs.size(), 1u);
   EXPECT_EQ(DialogTitle(), "vexaWriter build 2609- Install error log!");
-  // The end marker is written after the window has closed.
-  EXPECT_EQ(DialogLog(), JoinLines({
-                             "vexaWriter 2609",
-                             "#Check Spooler",
-                             "  Error(1): Can't open service manager. - (Access is denied.)",
-                             R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
-                             "##0010",
-                         }));
+  // The end marker is written after the window has closed; the sequence runs all the same.
+  EXPECT_EQ(
+      DialogLog().rfind(JoinLines({
+                            "vexaWriter 2609",
+                            "#Check Spooler",
+                            "  Error(1): Can't open service manager. - (Access is denied.)",
+                            R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
+                            "##0010",
+                            "#ReInstall",
+                        }),
+                        0),
+      0u);
+  EXPECT_EQ(DialogLog().find("##0020"), std::string::npos);
   EXPECT_EQ(machine().CallCount("GetAsyncKeyState"), 0u) << "errors alone decide";
 }
 
@@ -71,11 +78,16 @@ TEST_F(RunModesTest, ShiftHeldAtTheEndShowsTheLogOfASuccessfulRun) {
   EXPECT_EQ(DialogTitle(0), "vexaWriter build 2609- Install log.");
   EXPECT_EQ(DialogTitle(1), "vexaWriter build 2609- Install log.");
   // The uninstall log carries no markers.
-  EXPECT_EQ(DialogLog(1), JoinLines({
-                              "vexaWriter 2609",
-                              "#Check Spooler",
-                              R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
-                          }));
+  EXPECT_EQ(
+      DialogLog(1).rfind(JoinLines({
+                             "vexaWriter 2609",
+                             "#Check Spooler",
+                             R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
+                             "#UnInstall",
+                         }),
+                         0),
+      0u);
+  EXPECT_EQ(DialogLog(1).find("##"), std::string::npos);
 }
 
 TEST_F(RunModesTest, AnUninstallWithAnErrorExits100) {

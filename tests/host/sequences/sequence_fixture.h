@@ -68,9 +68,7 @@ class SequenceTest : public EntryTest {
     if (value == nullptr) return "(none)";
     return Utf8(reinterpret_cast<const WCHAR*>(value->data.data()));
   }
-  bool CompanionRunning() {
-    return machine().mutexes().Exists(winsim::TrayCompanion::kMutexName);
-  }
+  bool CompanionRunning() { return machine().mutexes().Exists(winsim::TrayCompanion::kMutexName); }
   unsigned SpoolerStops() { return machine().services().Spooler().stopsAccepted; }
 
   winsim::FileSystem& files() { return machine().files(); }
