@@ -11,7 +11,39 @@ target_include_directories(installer_core PUBLIC ${CMAKE_SOURCE_DIR}/drv/install
 target_compile_definitions(installer_core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN
                                                  _WIN32_WINNT=0x0601)
 target_compile_options(installer_core PRIVATE ${WINDOWS_FLAGS})
-target_link_libraries(installer_core PUBLIC winspool advapi32 shell32 user32 version)
+# The installer runs elevated from a folder others may write to. At start it imports only DLLs
+# the system always takes from its own directory (kernel32, advapi32, msvcrt). The other DLLs
+# it calls are delay-loaded, at their first call, after the program has restricted the DLL
+# search to the system directory (drv/install/safe_start.h): winspool.drv and version.dll,
+# which a copy beside the program could otherwise stand in for, and user32 and shell32, whose
+# own imports some systems resolve by the program's search path at start.
+# Each delay-import library lists every export of the toolchain's import library.
+find_program(DLLTOOL NAMES ${TOOLCHAIN_PREFIX}-dlltool x86_64-w64-mingw32-dlltool REQUIRED)
+find_program(NM NAMES ${TOOLCHAIN_PREFIX}-nm x86_64-w64-mingw32-nm REQUIRED)
+set(DELAY_LOAD_DIR ${CMAKE_BINARY_DIR}/delay_load)
+file(MAKE_DIRECTORY ${DELAY_LOAD_DIR})
+set(DELAY_LOAD_LIBRARIES)
+foreach(dll winspool.drv version.dll user32.dll shell32.dll)
+  get_filename_component(stem ${dll} NAME_WE)
+  find_library(IMPORT_LIBRARY_${stem} NAMES lib${stem}.a REQUIRED)
+  execute_process(COMMAND ${NM} ${IMPORT_LIBRARY_${stem}} OUTPUT_VARIABLE symbols
+                  COMMAND_ERROR_IS_FATAL ANY)
+  string(REGEX MATCHALL " I __imp_[A-Za-z0-9_@]+" imports "${symbols}")
+  list(TRANSFORM imports REPLACE " I __imp_" "")
+  list(REMOVE_DUPLICATES imports)
+  list(JOIN imports "\n" exports)
+  set(def ${DELAY_LOAD_DIR}/${stem}.def)
+  file(WRITE ${def} "LIBRARY ${dll}\nEXPORTS\n${exports}\n")
+  set(library ${DELAY_LOAD_DIR}/lib${stem}_delay.a)
+  add_custom_command(
+    OUTPUT ${library}
+    COMMAND ${DLLTOOL} --input-def ${def} --dllname ${dll} --output-delaylib ${library}
+    DEPENDS ${def})
+  list(APPEND DELAY_LOAD_LIBRARIES ${library})
+endforeach()
+add_custom_target(delay_load_libraries DEPENDS ${DELAY_LOAD_LIBRARIES})
+add_dependencies(installer_core delay_load_libraries)
+target_link_libraries(installer_core PUBLIC ${DELAY_LOAD_LIBRARIES} advapi32)
 
 add_executable(zqvinst64 WIN32 ${CMAKE_SOURCE_DIR}/drv/install/resources/installer.rc)
 target_link_libraries(zqvinst64 PRIVATE -Wl,--whole-archive installer_core -Wl,--no-whole-archive)

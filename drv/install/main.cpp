@@ -8,11 +8,12 @@
 #include "foundation/handles.h"
 #include "program_module.h"
 #include "run_modes.h"
+#include "safe_start.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
-  // The spooler runs inside this process on some systems and loads monitor and driver DLLs by
-  // bare name: never from our own folder, which holds DLLs of those names.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Before anything loads a DLL: the spooler runs inside this process on some systems and
+  // loads monitor and driver DLLs by bare name, and our own folder holds DLLs of those names.
+  RestrictedDllSearch dllSearch = RestrictDllSearch();
   SetProgramModule(instance);
 
   int count = 0;

@@ -1,12 +1,15 @@
 // LoadLibraryExW and GetProcAddress for the system libraries the installer reaches at run time.
 // Only simulated system libraries can be loaded, by bare name or from the system directory;
-// each load gives a handle of its own (kind Module), released with FreeLibrary.
+// each load gives a handle of its own (kind Module), released with FreeLibrary. kernel32 is
+// always there: GetModuleHandleW gives its fixed handle, which exports only
+// SetDefaultDllDirectories, and that only on a machine that has it.
 #include <windows.h>
 #include <winspool.h>
 
 #include <string.h>
 
 #include "winsim/machine.h"
+#include "winsim/processes.h"
 #include "winsim/spooler.h"
 #include "winsim/text.h"
 
@@ -36,6 +39,7 @@ const std::vector<SystemLibrary>& SystemLibraries() {
       {u"winspool.drv",
        {{203, "GetDefaultPrinterW", AsProc(&GetDefaultPrinterW)},
         {204, "SetDefaultPrinterW", AsProc(&SetDefaultPrinterW)}}},
+      {u"version.dll", {}},
   };
   return libraries;
 }
@@ -53,7 +57,32 @@ const SystemLibrary* FindLibrary(const WideText& path) {
   return nullptr;
 }
 
+HMODULE KernelModule() {
+  return reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7ff810000000ull));
+}
+
 }  // namespace
+
+HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName) {
+  WINSIM_ENTER_OR_FAIL(nullptr);
+  if (lpModuleName != nullptr &&
+      (winsim::EqualsIgnoringCase(winsim::FromPtr(lpModuleName), u"kernel32.dll") ||
+       winsim::EqualsIgnoringCase(winsim::FromPtr(lpModuleName), u"kernel32"))) {
+    winsim::PoisonLastError();
+    return KernelModule();
+  }
+  SetLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
+BOOL WINAPI SetDllDirectoryW(LPCWSTR lpPathName) {
+  WINSIM_ENTER_OR_FAIL(FALSE);
+  winsim::Processes& processes = Machine::Current().processes();
+  processes.dllDirectorySet = true;
+  processes.dllDirectory = lpPathName == nullptr ? u"" : winsim::FromPtr(lpPathName);
+  winsim::PoisonLastError();
+  return TRUE;
+}
 
 HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags) {
   (void)dwFlags;
@@ -62,6 +91,7 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
+  Machine::Current().processes().libraryLoads.push_back(winsim::FromPtr(lpLibFileName));
   const SystemLibrary* library = FindLibrary(winsim::FromPtr(lpLibFileName));
   if (library == nullptr) {
     SetLastError(ERROR_MOD_NOT_FOUND);
@@ -76,6 +106,16 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   WINSIM_ENTER_OR_FAIL(nullptr);
+  if (hModule == KernelModule()) {
+    if (Machine::Current().processes().hasSetDefaultDllDirectories &&
+        (reinterpret_cast<ULONG_PTR>(lpProcName) >> 16) != 0 &&
+        strcmp(lpProcName, "SetDefaultDllDirectories") == 0) {
+      winsim::PoisonLastError();
+      return AsProc(&SetDefaultDllDirectories);
+    }
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
   auto library =
       Machine::Current().LookupHandle<const SystemLibrary>(hModule, winsim::HandleKind::Module);
   if (library == nullptr) {

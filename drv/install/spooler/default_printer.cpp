@@ -1,5 +1,7 @@
 #include "default_printer.h"
 
+#include "../foundation/system_library.h"
+
 namespace {
 
 constexpr WORD kGetDefaultPrinterOrdinal = 203;
@@ -17,7 +19,7 @@ Proc ImportByOrdinal(HMODULE library, WORD ordinal) {
 }  // namespace
 
 DefaultPrinterOperations::DefaultPrinterOperations()
-    : library_(LoadLibraryExW(L"winspool.drv", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    : library_(LoadSystemLibrary(L"winspool.drv")) {
   get_ = ImportByOrdinal<GetDefaultProc>(library_.get(), kGetDefaultPrinterOrdinal);
   set_ = ImportByOrdinal<SetDefaultProc>(library_.get(), kSetDefaultPrinterOrdinal);
 }

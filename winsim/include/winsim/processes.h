@@ -38,6 +38,13 @@ class Processes {
   WideText systemDirectory = u"C:\\Windows\\system32";
   // The flags of the last successful SetDefaultDllDirectories call; 0 when it was never made.
   DWORD defaultDllDirectories = 0;
+  // False for a system whose kernel32 lacks SetDefaultDllDirectories (GetProcAddress fails).
+  bool hasSetDefaultDllDirectories = true;
+  // What the last SetDllDirectoryW call set; absent until one is made.
+  bool dllDirectorySet = false;
+  WideText dllDirectory;
+  // The name of every library the program loaded with LoadLibraryExW, as it passed it.
+  std::vector<WideText> libraryLoads;
 
   // What GetVersionExA reports; by default Windows 7 SP1, as a new Wine prefix does.
   struct OsVersion {
