@@ -8,6 +8,9 @@ namespace {
 // does not always take from its own directory; user32 and shell32, delay-loaded as well, it
 // always does.
 const WCHAR* const kDelayLoadedLibraries[] = {L"winspool.drv", L"version.dll"};
+constexpr int kDelayLoadedCount = sizeof(kDelayLoadedLibraries) / sizeof(kDelayLoadedLibraries[0]);
+static_assert(kDelayLoadedCount == sizeof(RestrictedDllSearch::Preloads) / sizeof(UniqueLibrary),
+              "one reference held per DLL loaded early");
 
 using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
 
@@ -29,7 +32,7 @@ RestrictedDllSearch RestrictDllSearch() {
   SetDllDirectoryW(L"");
   // A DLL already loaded answers a later load by the same bare name, whatever folder the
   // search would have visited first.
-  for (int i = 0; i < 2; ++i) {
+  for (int i = 0; i < kDelayLoadedCount; ++i) {
     search.preloaded_[i].reset(LoadSystemLibrary(kDelayLoadedLibraries[i]));
   }
   return search;

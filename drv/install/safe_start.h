@@ -26,9 +26,11 @@ class RestrictedDllSearch {
   RestrictedDllSearch(const RestrictedDllSearch&) = delete;
   RestrictedDllSearch& operator=(const RestrictedDllSearch&) = delete;
 
+  using Preloads = UniqueLibrary[2];
+
  private:
   friend RestrictedDllSearch RestrictDllSearch();
-  UniqueLibrary preloaded_[2];
+  Preloads preloaded_;
 };
 
 RestrictedDllSearch RestrictDllSearch();
