@@ -68,3 +68,9 @@ void ProbeDeviations();
 
 // Runs every topic; returns the process exit code (0).
 int RunConformanceProbe();
+
+// Numbers go to Observe through this: DWORD is unsigned long on Windows and a 32-bit unsigned
+// int in the simulation, and "%lu"/"%lx" need the same type on both.
+inline unsigned long Number(DWORD value) {
+  return value;
+}

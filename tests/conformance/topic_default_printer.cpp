@@ -16,7 +16,7 @@ void ObserveDefault(const char* key) {
   DWORD units = 256;
   BOOL got = getDefault(name, &units);
   if (got) {
-    Observe(key, "ok [%s] units %lu", Narrow(name), units);
+    Observe(key, "ok [%s] units %lu", Narrow(name), Number(units));
   } else {
     ObserveCall(key, FALSE);
   }
@@ -46,13 +46,13 @@ void ProbeDefaultPrinter() {
   ObserveCall("def.set", setDefault(PROBE_PRINTER_B));
   DWORD units = 0;
   BOOL got = getDefault(nullptr, &units);
-  Observe("def.get_size", "%s %lu units %lu", got ? "ok" : "fail", got ? 0ul : GetLastError(),
-          units);
+  Observe("def.get_size", "%s %lu units %lu", got ? "ok" : "fail", Number(got ? 0 : GetLastError()),
+          Number(units));
   WCHAR name[256] = {};
   units = 7;
   got = getDefault(name, &units);
-  Observe("def.get_short", "%s %lu units %lu", got ? "ok" : "fail", got ? 0ul : GetLastError(),
-          units);
+  Observe("def.get_short", "%s %lu units %lu", got ? "ok" : "fail",
+          Number(got ? 0 : GetLastError()), Number(units));
   ObserveDefault("def.get");
   ObserveCall("def.set_null_keeps", setDefault(nullptr));
   ObserveDefault("def.after_set_null");

@@ -19,8 +19,9 @@ void ObserveInstalledVersion(const char* key) {
   UINT bytes = 0;
   if (block != nullptr && GetFileVersionInfoW(path, 0, size, block) &&
       VerQueryValueW(block, L"\\", reinterpret_cast<void**>(&fixed), &bytes) && fixed != nullptr) {
-    Observe(key, "%lu.%lu.%lu.%lu", fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF,
-            fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF);
+    Observe(key, "%lu.%lu.%lu.%lu", Number(fixed->dwFileVersionMS >> 16),
+            Number(fixed->dwFileVersionMS & 0xFFFF), Number(fixed->dwFileVersionLS >> 16),
+            Number(fixed->dwFileVersionLS & 0xFFFF));
   } else {
     Observe(key, "none");
   }

@@ -14,14 +14,14 @@ void EnumerateDrivers(const char* key, DWORD level) {
   DWORD count = 0;
   BOOL first = EnumPrinterDriversW(nullptr, nullptr, level, nullptr, 0, &needed, &count);
   snprintf(name, sizeof(name), "%s.first", key);
-  Observe(name, "%s %lu needed %lu count %lu", first ? "ok" : "fail", first ? 0ul : GetLastError(),
-          needed, count);
+  Observe(name, "%s %lu needed %lu count %lu", first ? "ok" : "fail",
+          Number(first ? 0 : GetLastError()), Number(needed), Number(count));
   if (first) return;
   BYTE buffer[8192];
   if (needed > sizeof(buffer)) return;
   BOOL second = EnumPrinterDriversW(nullptr, nullptr, level, buffer, needed, &needed, &count);
   snprintf(name, sizeof(name), "%s.second", key);
-  Observe(name, "%s count %lu first [%s]", second ? "ok" : "fail", count,
+  Observe(name, "%s count %lu first [%s]", second ? "ok" : "fail", Number(count),
           second && count > 0 ? Narrow(reinterpret_cast<DRIVER_INFO_2W*>(buffer)->pName) : "");
 }
 
@@ -30,8 +30,8 @@ void EnumerateDrivers(const char* key, DWORD level) {
 void ProbeDrivers() {
   DWORD needed = 0;
   BOOL first = GetPrinterDriverDirectoryW(nullptr, nullptr, 1, nullptr, 0, &needed);
-  Observe("drv.dir.first", "%s %lu needed %lu", first ? "ok" : "fail", first ? 0ul : GetLastError(),
-          needed);
+  Observe("drv.dir.first", "%s %lu needed %lu", first ? "ok" : "fail",
+          Number(first ? 0 : GetLastError()), Number(needed));
   WCHAR directory[MAX_PATH] = {};
   BOOL shortCall = GetPrinterDriverDirectoryW(
       nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(directory), needed - 2, &needed);

@@ -24,7 +24,8 @@ void ProbeFiles() {
   const DWORD readWrite = GENERIC_READ | GENERIC_WRITE;
   const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   HANDLE writer = Open(path, readWrite, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_ALWAYS);
-  Observe("file.create", "%s %lu", writer != INVALID_HANDLE_VALUE ? "ok" : "fail", GetLastError());
+  Observe("file.create", "%s %lu", writer != INVALID_HANDLE_VALUE ? "ok" : "fail",
+          Number(GetLastError()));
   if (writer == INVALID_HANDLE_VALUE) return;
   DWORD done = 0;
   ObserveCall("file.write", WriteFile(writer, "probe", 5, &done, nullptr) && done == 5);
@@ -45,7 +46,7 @@ void ProbeFiles() {
   char bytes[8] = {};
   if (reader != INVALID_HANDLE_VALUE) {
     BOOL read = ReadFile(reader, bytes, sizeof(bytes) - 1, &done, nullptr);
-    Observe("file.read_delete_pending", "%s %lu [%s]", read ? "ok" : "fail", done, bytes);
+    Observe("file.read_delete_pending", "%s %lu [%s]", read ? "ok" : "fail", Number(done), bytes);
     CloseHandle(reader);
   }
   ObserveAttributes("file.attributes_one_handle_left", path);
@@ -77,6 +78,7 @@ void ProbeFiles() {
   DWORD type = 0;
   DWORD size = 0;
   status = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size);
-  Observe("move.pending_value", "%lu type %lu size %lu", status, type, size);
+  Observe("move.pending_value", "%lu type %lu size %lu", Number(status), Number(type),
+          Number(size));
   RegCloseKey(key);
 }

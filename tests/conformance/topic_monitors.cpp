@@ -17,8 +17,8 @@ void EnumerateMonitors(const char* key, DWORD level) {
   DWORD count = 0;
   BOOL first = EnumMonitorsW(nullptr, level, nullptr, 0, &needed, &count);
   snprintf(name, sizeof(name), "%s.first", key);
-  Observe(name, "%s %lu needed %lu count %lu", first ? "ok" : "fail", first ? 0ul : GetLastError(),
-          needed, count);
+  Observe(name, "%s %lu needed %lu count %lu", first ? "ok" : "fail",
+          Number(first ? 0 : GetLastError()), Number(needed), Number(count));
   BYTE buffer[8192];
   if (needed > sizeof(buffer)) return;
   BOOL second = EnumMonitorsW(nullptr, level, buffer, needed, &needed, &count);
@@ -36,7 +36,7 @@ void EnumerateMonitors(const char* key, DWORD level) {
     strncat(list, entry, sizeof(list) - strlen(list) - 1);
   }
   snprintf(name, sizeof(name), "%s.second", key);
-  Observe(name, "%s count %lu%s", second ? "ok" : "fail", count, list);
+  Observe(name, "%s count %lu%s", second ? "ok" : "fail", Number(count), list);
 }
 
 BOOL AddProbeMonitor(const WCHAR* name, const WCHAR* dll) {

@@ -8,8 +8,8 @@ namespace {
 
 void ObserveRead(const char* key, DWORD status, DWORD type, DWORD needed) {
   if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
-    Observe(key, "%s %lu type %lu needed %lu", status == ERROR_SUCCESS ? "ok" : "fail", status,
-            type, needed);
+    Observe(key, "%s %lu type %lu needed %lu", status == ERROR_SUCCESS ? "ok" : "fail",
+            Number(status), Number(type), Number(needed));
   } else {
     ObserveStatus(key, status);
   }
@@ -49,7 +49,7 @@ void ProbePrinterData() {
   status = GetPrinterDataExA(printer, "dsuser", "ProbeNumber", &type,
                              reinterpret_cast<LPBYTE>(&read), sizeof(read), &needed);
   ObserveRead("data.get_ex", status, type, needed);
-  Observe("data.get_ex_value", "%lx", read);
+  Observe("data.get_ex_value", "%lx", Number(read));
   ObserveStatus("data.get_ex_missing_key",
                 GetPrinterDataExA(printer, "vexaNoSuchKey", "ProbeNumber", &type, buffer,
                                   sizeof(buffer), &needed));

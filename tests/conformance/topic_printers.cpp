@@ -33,16 +33,17 @@ BOOL GetPrinterTwice(const char* key, HANDLE printer, DWORD level, BYTE* buffer,
   BOOL first = GetPrinterW(printer, level, nullptr, 0, &needed);
   snprintf(name, sizeof(name), "%s.first", key);
   if (sizes) {
-    Observe(name, "%s %lu needed %lu", first ? "ok" : "fail", first ? 0ul : GetLastError(), needed);
+    Observe(name, "%s %lu needed %lu", first ? "ok" : "fail", Number(first ? 0 : GetLastError()),
+            Number(needed));
   } else {
-    Observe(name, "%s %lu needed %s", first ? "ok" : "fail", first ? 0ul : GetLastError(),
+    Observe(name, "%s %lu needed %s", first ? "ok" : "fail", Number(first ? 0 : GetLastError()),
             needed > 0 ? "some" : "none");
   }
   if (needed == 0 || needed > 8192) return FALSE;
   DWORD again = 0;
   snprintf(name, sizeof(name), "%s.short", key);
   BOOL shortCall = GetPrinterW(printer, level, buffer, needed - 1, &again);
-  Observe(name, "%s %lu same %d", shortCall ? "ok" : "fail", shortCall ? 0ul : GetLastError(),
+  Observe(name, "%s %lu same %d", shortCall ? "ok" : "fail", Number(shortCall ? 0 : GetLastError()),
           again == needed);
   return GetPrinterW(printer, level, buffer, needed, &needed);
 }
@@ -52,7 +53,8 @@ void GetDriverTwice(const char* key, HANDLE printer, DWORD level) {
   DWORD needed = 0;
   BOOL first = GetPrinterDriverW(printer, nullptr, level, nullptr, 0, &needed);
   snprintf(name, sizeof(name), "%s.first", key);
-  Observe(name, "%s %lu needed %lu", first ? "ok" : "fail", first ? 0ul : GetLastError(), needed);
+  Observe(name, "%s %lu needed %lu", first ? "ok" : "fail", Number(first ? 0 : GetLastError()),
+          Number(needed));
   BYTE buffer[8192];
   if (needed == 0 || needed > sizeof(buffer)) return;
   BOOL second = GetPrinterDriverW(printer, nullptr, level, buffer, needed, &needed);
@@ -62,7 +64,7 @@ void GetDriverTwice(const char* key, HANDLE printer, DWORD level) {
     ObserveCall(name, FALSE);
     return;
   }
-  Observe(name, "ok v%lu [%s] [%s] [%s] [%s] [%s]", info->cVersion, Narrow(info->pName),
+  Observe(name, "ok v%lu [%s] [%s] [%s] [%s] [%s]", Number(info->cVersion), Narrow(info->pName),
           Narrow(info->pEnvironment), Narrow(info->pDriverPath), Narrow(info->pDataFile),
           Narrow(info->pConfigFile));
   if (level < 3) return;
@@ -79,8 +81,8 @@ void EnumeratePrinters(const char* key) {
   DWORD count = 0;
   BOOL first = EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 4, nullptr, 0, &needed, &count);
   snprintf(name, sizeof(name), "%s.first", key);
-  Observe(name, "%s %lu needed %lu count %lu", first ? "ok" : "fail", first ? 0ul : GetLastError(),
-          needed, count);
+  Observe(name, "%s %lu needed %lu count %lu", first ? "ok" : "fail",
+          Number(first ? 0 : GetLastError()), Number(needed), Number(count));
   BYTE buffer[8192];
   if (first || needed > sizeof(buffer)) return;
   BOOL second = EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 4, buffer, needed, &needed, &count);
@@ -90,10 +92,10 @@ void EnumeratePrinters(const char* key) {
     size_t used = 0;
     while (list[used] != 0) ++used;
     snprintf(list + used, sizeof(list) - used, " [%s %lx]", Narrow(info.pPrinterName),
-             info.Attributes & ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT));
+             Number(info.Attributes & ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT)));
   }
   snprintf(name, sizeof(name), "%s.second", key);
-  Observe(name, "%s count %lu%s", second ? "ok" : "fail", count, list);
+  Observe(name, "%s count %lu%s", second ? "ok" : "fail", Number(count), list);
 }
 
 }  // namespace
@@ -118,8 +120,8 @@ void ProbePrinters() {
     Observe("prn.get2.second", "ok [%s] [%s] [%s] [%s] attributes %lx status %lx jobs %lu",
             Narrow(info->pPrinterName), Narrow(info->pPortName), Narrow(info->pDriverName),
             Narrow(info->pDatatype),
-            info->Attributes & ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT), info->Status,
-            info->cJobs);
+            Number(info->Attributes & ~static_cast<DWORD>(PRINTER_ATTRIBUTE_DEFAULT)),
+            Number(info->Status), Number(info->cJobs));
   } else {
     ObserveCall("prn.get2.second", FALSE);
   }

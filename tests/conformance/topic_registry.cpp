@@ -9,12 +9,12 @@ void ProbeRegistry() {
   DWORD disposition = 0;
   LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\vexaProbe", 0, nullptr, 0,
                                    KEY_ALL_ACCESS, nullptr, &key, &disposition);
-  Observe("reg.create", "%lu disposition %lu", status, disposition);
+  Observe("reg.create", "%lu disposition %lu", Number(status), Number(disposition));
   if (status != ERROR_SUCCESS) return;
   RegCloseKey(key);
   status = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\vexaProbe", 0, nullptr, 0, KEY_ALL_ACCESS,
                            nullptr, &key, &disposition);
-  Observe("reg.create_again", "%lu disposition %lu", status, disposition);
+  Observe("reg.create_again", "%lu disposition %lu", Number(status), Number(disposition));
   if (status != ERROR_SUCCESS) return;
   const WCHAR text[] = L"hello";
   ObserveStatus("reg.set", RegSetValueExW(key, L"Text", 0, REG_SZ,
@@ -22,14 +22,14 @@ void ProbeRegistry() {
   DWORD type = 0;
   DWORD size = 0;
   status = RegQueryValueExW(key, L"Text", nullptr, &type, nullptr, &size);
-  Observe("reg.query_size", "%lu type %lu size %lu", status, type, size);
+  Observe("reg.query_size", "%lu type %lu size %lu", Number(status), Number(type), Number(size));
   BYTE buffer[64] = {};
   size = 4;
   status = RegQueryValueExW(key, L"Text", nullptr, &type, buffer, &size);
-  Observe("reg.query_short", "%lu size %lu", status, size);
+  Observe("reg.query_short", "%lu size %lu", Number(status), Number(size));
   size = sizeof(buffer);
   status = RegQueryValueExW(key, L"text", nullptr, &type, buffer, &size);
-  Observe("reg.query", "%lu size %lu [%s]", status, size,
+  Observe("reg.query", "%lu size %lu [%s]", Number(status), Number(size),
           Narrow(reinterpret_cast<const WCHAR*>(buffer)));
   size = sizeof(buffer);
   ObserveStatus("reg.query_missing",

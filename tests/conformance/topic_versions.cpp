@@ -25,10 +25,10 @@ void ObserveVersion(const char* key, const WCHAR* path) {
   snprintf(name, sizeof(name), "%s.fixed", key);
   if (VerQueryValueW(block, L"\\", reinterpret_cast<void**>(&fixed), &bytes) && fixed != nullptr) {
     Observe(name, "bytes %u product %lu.%lu.%lu.%lu file %lu.%lu.%lu.%lu", bytes,
-            fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
-            fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF,
-            fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF,
-            fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF);
+            Number(fixed->dwProductVersionMS >> 16), Number(fixed->dwProductVersionMS & 0xFFFF),
+            Number(fixed->dwProductVersionLS >> 16), Number(fixed->dwProductVersionLS & 0xFFFF),
+            Number(fixed->dwFileVersionMS >> 16), Number(fixed->dwFileVersionMS & 0xFFFF),
+            Number(fixed->dwFileVersionLS >> 16), Number(fixed->dwFileVersionLS & 0xFFFF));
   } else {
     ObserveCall(name, FALSE);
   }
@@ -51,7 +51,7 @@ void ObserveVersion(const char* key, const WCHAR* path) {
   snprintf(name, sizeof(name), "%s.translation", key);
   if (VerQueryValueW(block, L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
                      &bytes)) {
-    Observe(name, "%08lx bytes %u", *translation, bytes);
+    Observe(name, "%08lx bytes %u", Number(*translation), bytes);
   } else {
     Observe(name, "none");
   }
