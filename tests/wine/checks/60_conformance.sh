@@ -5,6 +5,7 @@
 # "platform conformance: N observations, K known differences, U unexplained" and fails when U
 # is not 0, when the transcripts do not cover the same keys, or when there are too few lines.
 source "$(dirname "$0")/../lib.sh"
+set -o pipefail
 wine_new_prefix 60_conformance
 trap wine_end EXIT
 tools=$WINE_ROOT/build/win64/wine-tools
