@@ -59,6 +59,14 @@ void Desktop::DeliverDueMessages() {
   }
 }
 
+std::optional<uint64_t> Desktop::NextDeliveryTime() const {
+  std::optional<uint64_t> next;
+  for (const Delivery& delivery : pending_) {
+    if (!next || delivery.dueAt < *next) next = delivery.dueAt;
+  }
+  return next;
+}
+
 void Desktop::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   uint64_t now = Machine::Current().ElapsedMilliseconds();
   PostedMessage posting{window, message, wParam, lParam, now};

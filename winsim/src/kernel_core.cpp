@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "winsim/files.h"
 #include "winsim/machine.h"
 #include "winsim/text.h"
 
@@ -112,6 +113,7 @@ const SystemMessage kSystemMessages[] = {
     {234, "More data is available.\r\n"},
     {258, "The wait operation timed out.\r\n"},
     {259, "No more data is available.\r\n"},
+    {288, "Attempt to release mutex not owned by caller.\r\n"},
     {1004, "Invalid flags.\r\n"},
     {1010, "The configuration registry key is invalid.\r\n"},
     {1011, "The configuration registry key could not be opened.\r\n"},
@@ -313,6 +315,15 @@ int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2) {
 BOOL WINAPI CloseHandle(HANDLE hObject) {
   WINSIM_ENTER_OR_FAIL(FALSE);
   Machine& machine = Machine::Current();
+  if (auto open =
+          machine.LookupHandle<winsim::FileSystem::OpenFile>(hObject, winsim::HandleKind::File)) {
+    machine.RemoveHandle(hObject, winsim::HandleKind::File);
+    winsim::WideText key = open->key;
+    open.reset();
+    machine.files().FinishPendingDelete(key);
+    winsim::PoisonLastError();
+    return TRUE;
+  }
   for (winsim::HandleKind kind :
        {winsim::HandleKind::File, winsim::HandleKind::Mutex, winsim::HandleKind::Process,
         winsim::HandleKind::Thread, winsim::HandleKind::Other}) {

@@ -6,6 +6,7 @@
 
 #include "winsim/desktop.h"
 #include "winsim/files.h"
+#include "winsim/mutexes.h"
 #include "winsim/processes.h"
 #include "winsim/registry.h"
 #include "winsim/services.h"
@@ -49,6 +50,7 @@ Machine::Machine()
       services_(std::make_unique<ServiceManager>()),
       desktop_(std::make_unique<Desktop>()),
       processes_(std::make_unique<Processes>()),
+      mutexes_(std::make_unique<Mutexes>()),
       spooler_(std::make_unique<Spooler>()) {
   if (g_current != nullptr) {
     fprintf(stderr, "winsim: only one Machine may exist at a time\n");

@@ -163,3 +163,10 @@ void ReleasePendingRenames(PendingRenameTable& table) {
 PendingRenameTable::~PendingRenameTable() {
   ReleasePendingRenames(*this);
 }
+
+void SweepBootTimeDeletes() {
+  PendingRenameTable table;
+  ReadPendingRenames(table);
+  SweepPendingRenames(table);
+  ReleasePendingRenames(table);
+}

@@ -35,6 +35,8 @@ void ReadPendingRenames(PendingRenameTable& table);
 // when the deletion succeeds. Renames are never touched; a failed deletion is ignored.
 void SweepPendingRenames(PendingRenameTable& table);
 void ReleasePendingRenames(PendingRenameTable& table);
+// A fresh table, swept and released: the deletions the boot would do that can be done now.
+void SweepBootTimeDeletes();
 
 // The path a stored string names: past the "\??\" object prefix when it starts with exactly
 // that, else the whole string.

@@ -95,7 +95,7 @@ void CreateInstallState(InstallState& state, unsigned options) {
   state.copyMonitor = 1;
   CheckSpooler(state);
   ChooseFileSet(state, (options & OptionX64) != 0);
-  state.retargetedPrinters = nullptr;
+  FreeRetargetedPrinters(state);
   FindModuleDirectory(state);
   FindSystemDirectory(state);
   MarkDefaultPrinter(state);
@@ -116,11 +116,19 @@ InstallState::~InstallState() {
   ReleaseInstallState(*this);
 }
 
-void ReleaseInstallState(InstallState& state) {
+void FreeRetargetedPrinters(InstallState& state) {
   if (state.retargetedPrinters != nullptr) {
     GlobalFree(state.retargetedPrinters);
     state.retargetedPrinters = nullptr;
   }
+  if (state.retargetedPortOffsets != nullptr) {
+    GlobalFree(state.retargetedPortOffsets);
+    state.retargetedPortOffsets = nullptr;
+  }
+}
+
+void ReleaseInstallState(InstallState& state) {
+  FreeRetargetedPrinters(state);
   ReleasePrinterSnapshot(state.printers);
   FreeSavedPrinters(state.savedPrinters);
   FreePendingDeletes(state.pendingDeletes);

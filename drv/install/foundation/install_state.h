@@ -40,6 +40,9 @@ struct InstallState {
   SavedPrinter* savedPrinters = nullptr;
   PrinterSnapshot printers = {nullptr, 0};
   PRINTER_INFO_2W** retargetedPrinters = nullptr;
+  // Parallel to retargetedPrinters: where in each record's port text our port's entry was
+  // replaced by "file:", in characters, so that exactly that entry is put back.
+  DWORD* retargetedPortOffsets = nullptr;
 
   InstallState() = default;
   ~InstallState();
@@ -54,5 +57,7 @@ struct InstallState {
 void CreateInstallState(InstallState& state, unsigned options);
 // Fills isX64, the file and environment names, and driverDir (with its trailing backslash).
 void ChooseFileSet(InstallState& state, bool x64);
+// Frees the list of printers moved off our port together with its port offsets.
+void FreeRetargetedPrinters(InstallState& state);
 // Frees everything the record owns, in a fixed order; safe to call more than once.
 void ReleaseInstallState(InstallState& state);

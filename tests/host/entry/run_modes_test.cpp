@@ -1,12 +1,18 @@
 #include "run_modes.h"
 
 #include "entry_fixture.h"
+#include "sequences/sequence_fixture.h"
 #include "exit_codes.h"
+#include "winsim/files.h"
+#include "winsim/mutexes.h"
+#include "winsim/registry.h"
 #include "winsim/services.h"
+#include "winsim/tray_companion.h"
 
 namespace {
 
-class RunModesTest : public EntryTest {
+// The package is in place, so that the install and uninstall modes run their whole sequences.
+class RunModesTest : public SequenceTest {
  protected:
   void FailTheSpoolerCheck() { machine().FailCall("OpenSCManagerW", 1, ERROR_ACCESS_DENIED); }
   unsigned StatesBuilt() { return machine().CallCount("OpenSCManagerW"); }
@@ -26,7 +32,7 @@ TEST_F(RunModesTest, EachKeywordRunsItsModeAndAnswersWithItsExitCode) {
     int exitCode;
     unsigned statesBuilt;
   } cases[] = {
-      {"removetray", 6, 0},    {"onChkDrv", 3, 0},  {"ONINIT", 3, 0},
+      {"removetray", 6, 0},    {"onChkDrv", 3, 0},  {"ONINIT", 102, 0},
       {"def.set", 4, 0},       {"DEF.SET", 6, 0},   {"\"def.set \"", 6, 0},
       {"nosuchmode", 6, 0},    {"INSTALL", 1, 1},   {"in", 1, 1},
       {"serverinstall", 1, 1}, {"in_notray", 1, 1}, {"Un", 2, 1},
@@ -46,14 +52,19 @@ TEST_F(RunModesTest, AnInstallWithAnErrorShowsItsLogAndExits100) {
   EXPECT_EQ(Run("install"), 100);
   ASSERT_EQ(desktop().shownDialogs.size(), 1u);
   EXPECT_EQ(DialogTitle(), "vexaWriter build 2609- Install error log!");
-  // The end marker is written after the window has closed.
-  EXPECT_EQ(DialogLog(), JoinLines({
-                             "vexaWriter 2609",
-                             "#Check Spooler",
-                             "  Error(1): Can't open service manager. - (Access is denied.)",
-                             R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
-                             "##0010",
-                         }));
+  // The end marker is written after the window has closed; the sequence runs all the same.
+  EXPECT_EQ(
+      DialogLog().rfind(JoinLines({
+                            "vexaWriter 2609",
+                            "#Check Spooler",
+                            "  Error(1): Can't open service manager. - (Access is denied.)",
+                            R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
+                            "##0010",
+                            "#ReInstall",
+                        }),
+                        0),
+      0u);
+  EXPECT_EQ(DialogLog().find("##0020"), std::string::npos);
   EXPECT_EQ(machine().CallCount("GetAsyncKeyState"), 0u) << "errors alone decide";
 }
 
@@ -67,11 +78,16 @@ TEST_F(RunModesTest, ShiftHeldAtTheEndShowsTheLogOfASuccessfulRun) {
   EXPECT_EQ(DialogTitle(0), "vexaWriter build 2609- Install log.");
   EXPECT_EQ(DialogTitle(1), "vexaWriter build 2609- Install log.");
   // The uninstall log carries no markers.
-  EXPECT_EQ(DialogLog(1), JoinLines({
-                              "vexaWriter 2609",
-                              "#Check Spooler",
-                              R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
-                          }));
+  EXPECT_EQ(
+      DialogLog(1).rfind(JoinLines({
+                             "vexaWriter 2609",
+                             "#Check Spooler",
+                             R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
+                             "#UnInstall",
+                         }),
+                         0),
+      0u);
+  EXPECT_EQ(DialogLog(1).find("##"), std::string::npos);
 }
 
 TEST_F(RunModesTest, AnUninstallWithAnErrorExits100) {
@@ -107,7 +123,7 @@ TEST_F(RunModesTest, TheOwnerWindowIsTakenOnlyFromExactlyThreeArguments) {
 TEST_F(RunModesTest, HelpWindowsCloseBeforeInstallAndUninstallOnly) {
   desktop().AddWindow(u"HH Parent", u"vexaWriter Help", winsim::Desktop::ClosesOnSysClose());
   EXPECT_EQ(Run("removetray"), 6);
-  EXPECT_EQ(Run("onInit"), 3);
+  EXPECT_EQ(Run("onInit"), 102);
   EXPECT_TRUE(desktop().posted.empty());
   EXPECT_EQ(Run("install"), 1);
   EXPECT_EQ(desktop().posted.size(), 1u);
@@ -136,6 +152,21 @@ TEST_F(RunModesTest, ALogWindowThatCannotBeCreatedEndsTheRunAsIfClosed) {
   FailTheSpoolerCheck();
   EXPECT_EQ(Run("install"), 100);
   EXPECT_TRUE(desktop().shownDialogs.empty());
+}
+
+TEST_F(RunModesTest, RemoveTrayStopsTheCompanionAndRemovesItsFileAndValue) {
+  const winsim::WideText runKey = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const winsim::WideText trayFile = u"C:\\vexa\\vextray.exe";
+  DWORD companion = winsim::TrayCompanion{}.RunAt(machine(), trayFile);
+  machine().registry().SetString(HKEY_LOCAL_MACHINE, runKey, u"vexaWriterTray", trayFile);
+
+  EXPECT_EQ(Run("removetray"), 6);
+
+  EXPECT_FALSE(machine().processes().IsRunning(companion));
+  EXPECT_FALSE(machine().mutexes().Exists(winsim::TrayCompanion::kMutexName));
+  EXPECT_FALSE(machine().files().Exists(trayFile));
+  EXPECT_EQ(machine().registry().GetValue(HKEY_LOCAL_MACHINE, runKey, u"vexaWriterTray"), nullptr);
+  EXPECT_EQ(StatesBuilt(), 0u);
 }
 
 }  // namespace

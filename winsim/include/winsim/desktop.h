@@ -19,6 +19,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "winsim/machine.h"
@@ -95,6 +96,8 @@ class Desktop {
 
   // Hands every posted message whose time has come to its window's actor.
   void DeliverDueMessages();
+  // When the next posted message is due; nothing when none waits. Waits run the clock to it.
+  std::optional<uint64_t> NextDeliveryTime() const;
   void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // The topmost top-level window matching class and title (null matches any; letter case is
   // ignored, as the platform does); null when there is none.

@@ -3,7 +3,7 @@
 // A test makes one Machine; while it lives, every simulated platform call works on it. It owns
 // the virtual clock, the thread's last error, the call counters and injected faults, the
 // accounting of global and local memory blocks and of open handles, and one object per
-// simulated subsystem (files, registry, services, desktop, processes, spooler).
+// simulated subsystem (files, registry, services, desktop, processes, mutexes, spooler).
 #pragma once
 
 #include <windows.h>
@@ -23,6 +23,7 @@ class FileSystem;
 class Registry;
 class ServiceManager;
 class Desktop;
+class Mutexes;
 class Processes;
 class Spooler;
 
@@ -97,6 +98,7 @@ class Machine {
   ServiceManager& services() { return *services_; }
   Desktop& desktop() { return *desktop_; }
   Processes& processes() { return *processes_; }
+  Mutexes& mutexes() { return *mutexes_; }
   Spooler& spooler() { return *spooler_; }
 
  private:
@@ -125,6 +127,7 @@ class Machine {
   std::unique_ptr<ServiceManager> services_;
   std::unique_ptr<Desktop> desktop_;
   std::unique_ptr<Processes> processes_;
+  std::unique_ptr<Mutexes> mutexes_;
   std::unique_ptr<Spooler> spooler_;
 };
 

@@ -1,6 +1,19 @@
-// Simulated running process: the command line the program was started with, the path of its
-// executable, the system directory, and the DLL search order it chose.
+// Simulated processes: the running program (its command line, the path of its executable, the
+// system directory, the DLL search order it chose, the Windows version it is told) and the
+// other programs it starts.
+//
+// Another program is a file that a test registers with the code to run when a process of it
+// starts (a scripted program: it opens mutexes, shows windows with actors, ends itself). A
+// running process holds its executable, so deleting the file fails with ERROR_ACCESS_DENIED
+// until it ends; when it ends, its windows go, and the mutexes it still owns are abandoned. A
+// file without registered code starts a process that ends at once with exit code 0.
 #pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "winsim/machine.h"
 #include "winsim/text.h"
@@ -14,6 +27,8 @@ class Processes {
   static HINSTANCE ProgramModule() {
     return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x140000000ull));
   }
+  // The process id of the program under test, the owner of what its own calls acquire.
+  static constexpr DWORD kProgramProcessId = 0x100;
 
   // What GetCommandLineW returns; the program path is argument 0.
   WideText commandLine = u"\"C:\\vexa\\drv\\zqvinst64.exe\"";
@@ -24,8 +39,64 @@ class Processes {
   // The flags of the last successful SetDefaultDllDirectories call; 0 when it was never made.
   DWORD defaultDllDirectories = 0;
 
+  // What GetVersionExA reports; by default Windows 7 SP1, as a new Wine prefix does.
+  struct OsVersion {
+    DWORD major = 6;
+    DWORD minor = 1;
+    DWORD build = 7601;
+    DWORD platformId = VER_PLATFORM_WIN32_NT;
+    std::string servicePack = "Service Pack 1";
+  };
+  OsVersion osVersion;
+
   // Sets the command line to the quoted program path followed by the given arguments text.
   void SetArguments(const WideText& arguments);
+
+  // Code run when a process of a program file starts, given the new process id.
+  using ProgramMain = std::function<void(DWORD processId)>;
+  // Makes starting the file run `main`; the file itself is staged in the file system.
+  void RegisterProgram(const WideText& path, ProgramMain main);
+
+  // Starts a process of an existing program file, as CreateProcessW or the logon does.
+  DWORD Start(const WideText& imagePath);
+  bool IsRunning(DWORD processId) const;
+  // Ends a process: its windows are destroyed, its file is let go, the mutexes it owns are
+  // abandoned and what it kept open is dropped. Ending an ended process does nothing.
+  void End(DWORD processId, DWORD exitCode);
+  // For scripted programs: objects a running process keeps open, and windows it owns, until it
+  // ends.
+  void Keep(DWORD processId, std::shared_ptr<void> object);
+  void OwnWindow(DWORD processId, HWND window);
+
+  // One CreateProcessW call that got as far as looking for its program.
+  struct Launch {
+    WideText commandLine;
+    WideText imagePath;  // the file it looked for
+    DWORD creationFlags = 0;
+    DWORD startupFlags = 0;  // STARTUPINFOW dwFlags
+    WORD showWindow = 0;     // STARTUPINFOW wShowWindow
+    DWORD processId = 0;     // 0 when the program was not started
+  };
+  std::vector<Launch> launches;
+
+  // The kernel object behind a process or thread handle.
+  struct ProcessObject {
+    DWORD processId;
+  };
+
+ private:
+  struct Process {
+    WideText imagePath;
+    bool running = true;
+    DWORD exitCode = STILL_ACTIVE;
+    std::vector<std::shared_ptr<void>> kept;
+    std::vector<HWND> windows;
+  };
+  static std::string Holder(DWORD processId);
+
+  std::map<WideText, ProgramMain> programs_;  // by folded path
+  std::map<DWORD, Process> processes_;
+  DWORD nextProcessId_ = 0x200;
 };
 
 }  // namespace winsim

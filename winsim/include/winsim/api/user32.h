@@ -26,6 +26,12 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 
 #define SC_CLOSE 0xF060
 
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOW 5
+#define SW_SHOWDEFAULT 10
+
 #define IDOK 1
 #define IDCANCEL 2
 

@@ -1,0 +1,177 @@
+#include "sequence_fixture.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+class ReinstallSequenceTest : public SequenceTest {
+ protected:
+  // The state a run leaves, as far as the user sees it.
+  struct EndState {
+    Names printers;
+    bool monitor;
+    bool driver;
+    std::string runValue;
+    bool companion;
+    std::string defaultPrinter;
+    bool operator==(const EndState& o) const {
+      return printers == o.printers && monitor == o.monitor && driver == o.driver &&
+             runValue == o.runValue && companion == o.companion &&
+             defaultPrinter == o.defaultPrinter;
+    }
+  };
+  EndState State() {
+    return {Printers(),         OurMonitorRegistered(), OurDriverRegistered(),
+            RunValue(),         CompanionRunning(),     Utf8(spooler().defaultPrinter)};
+  }
+  size_t Count(const std::string& log, const char* text) {
+    size_t count = 0;
+    for (size_t at = 0; (at = log.find(text, at)) != std::string::npos; ++at) ++count;
+    return count;
+  }
+};
+
+TEST_F(ReinstallSequenceTest, ACleanMachineGetsMonitorDriverOnePrinterAndTheCompanion) {
+  Outcome install = RunLogged("install");
+  EXPECT_EQ(install.exitCode, 1);
+  EXPECT_EQ(install.log,
+            JoinLines({
+                "vexaWriter 2609",
+                "#Check Spooler",
+                R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
+                "##0010",
+                "#ReInstall",
+                "    #UnInstall",
+                "      EnumMonitors",
+                "      1 Monitors found.",
+                "      EnumPrinterDrivers for Windows x64",
+                "      0 drivers found",
+                "      #DeleteAllPrinters",
+                "      #DeletePrinterDriver for Windows x64",
+                "        BTW, there is no printer drivers on this system.",
+                "        No vexaWriter driver (Windows x64)was found",
+                "      #DeleteMonitor",
+                "        ------- 1 existing monitors ----------",
+                "        1. Local Port",
+                "        ---------------------------------------",
+                "        No vexaWriter port monitor was found.",
+                "        Computing monitor filename",
+                R"(        Auto calculated monitor file name: C:\Windows\system32\zqvmon64.dll)",
+                "        Version is unknown, proceed with reinstall",
+                "        Can't delete monitor and monitor was not found. So everything should be ok",
+                "    #AddMonitor",
+                "      Copy monitor file",
+                R"(        CopyFile zqvmon64.dll to C:\Windows\system32\)- OK)",
+                "      AddMonitor - OK :)",
+                "    #Add Printer Driver x64",
+                R"(        CopyFile zqvdrv64.dll to C:\windows\system32\spool\drivers\x64\)- OK)",
+                R"(        CopyFile zqvui64.dll to C:\windows\system32\spool\drivers\x64\)- OK)",
+                R"(        CopyFile zqvhelp.chm to C:\windows\system32\spool\drivers\x64\)- OK)",
+                "      Printer Driver x64 was added successfully",
+                "    #AddPrinter(vexaWriter)",
+                "      Let's check our port monitors",
+                "      Port monitor (Windows x64) is found",
+                "      OK :)",
+            }));
+  EXPECT_EQ(State(), (EndState{{"vexaWriter on vexaWriter:"}, true, true, R"(C:\vexa\vextray.exe)",
+                               true, ""}));
+  ASSERT_EQ(machine().processes().launches.size(), 1u);
+  EXPECT_EQ(Utf8(machine().processes().launches[0].commandLine), R"("C:\vexa\vextray.exe")");
+  EXPECT_EQ(SpoolerStops(), 0u);
+}
+
+TEST_F(ReinstallSequenceTest, ARepairInstallKeepsTheCompatibleMonitorAndTheCompanion) {
+  ASSERT_EQ(Run("install"), 1);
+  EndState first = State();
+  Outcome repair = RunLogged("install");
+  EXPECT_EQ(repair.exitCode, 1);
+  EXPECT_EQ(State(), first);
+  EXPECT_TRUE(files().Exists(kTrayPath)) << "the companion being registered again stays";
+  EXPECT_EQ(machine().processes().launches.size(), 2u);
+  EXPECT_NE(repair.log.find("        InstallMonitor == 0, CopyMonitor == 1\r\n"
+                            "    #Add Printer Driver x64\r\n"),
+            std::string::npos)
+      << "the monitor is neither copied nor added, the driver is replaced:\n"
+      << repair.log;
+  EXPECT_EQ(Count(repair.log, "#DeletePrinter(vexaWriter)"), 1u);
+}
+
+TEST_F(ReinstallSequenceTest, WithoutTheCompanionNothingIsRegisteredOrStarted) {
+  winsim::TrayCompanion().RunAt(machine(), kTrayPath);
+  machine().registry().SetString(HKEY_LOCAL_MACHINE, kRunKeyPath, u"vexaWriterTray", kTrayPath);
+  EXPECT_EQ(Run("in_notray"), 1);
+  EXPECT_EQ(RunValue(), "(none)");
+  EXPECT_FALSE(CompanionRunning());
+  EXPECT_FALSE(files().Exists(kTrayPath)) << "not the file of this install: removed";
+  EXPECT_TRUE(machine().processes().launches.empty());
+}
+
+TEST_F(ReinstallSequenceTest, HeldFilesAreTriedAgainThenDroppedOrScheduled) {
+  struct Case {
+    const char* what;
+    bool oldMonitor;     // an old monitor of ours, of an unsupported build, is installed
+    unsigned firstRefusal;  // DeleteFileW calls to refuse, counted from the run's first
+    unsigned refusals;
+    int exitCode;
+    size_t restarts;
+  } cases[] = {
+      // Refused by the removal, the retry of the uninstall and the retry with the spooler
+      // stopped: given up, the new DLL is copied over it.
+      {"old monitor DLL", true, 1, 3, 1, 1},
+      // The three staged driver files, refused for good: scheduled for the next boot.
+      {"staged driver files", false, 1, 1000, 101, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.oldMonitor) {
+      files().AddFile(kSystemMonitorDll, "old monitor");
+      files().SetProductVersion(kSystemMonitorDll, {1, 0, 0, 2604});
+      spooler().AddMonitor(u"vexaWriter:", u"zqvmon64.dll", {u"vexaWriter:"});
+    }
+    unsigned before = machine().CallCount("DeleteFileW");
+    for (unsigned n = 0; n < c.refusals; ++n) {
+      machine().FailCall("DeleteFileW", before + c.firstRefusal + n, ERROR_ACCESS_DENIED);
+    }
+    Outcome install = RunLogged("in_notray");
+    EXPECT_EQ(install.exitCode, c.exitCode);
+    EXPECT_EQ(Count(install.log, "#Restart Spooler"), c.restarts) << install.log;
+    EXPECT_EQ(files().Contents(kSystemMonitorDll).rfind("stand-in", 0), 0u);
+    EXPECT_TRUE(OurMonitorRegistered());
+    Run("uninstall");
+  }
+}
+
+TEST_F(ReinstallSequenceTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsStayPut) {
+  // An earlier installation of an unsupported build, with two printers of ours and a printer of
+  // another driver that also prints to our port, which keeps the old monitor in use.
+  files().AddFile(kSystemMonitorDll, "old monitor");
+  files().SetProductVersion(kSystemMonitorDll, {1, 0, 0, 2604});
+  spooler().AddMonitor(u"vexaWriter:", u"zqvmon64.dll", {u"vexaWriter:"});
+  winsim::SpoolerDriver& ours = spooler().AddDriver(u"vexaWriter printer");
+  ours.driverFile = ours.dataFile = u"zqvdrv64.dll";
+  ours.configFile = u"zqvui64.dll";
+  spooler().AddDriver(u"Generic / Text Only");
+  winsim::SpoolerPrinter& a = spooler().AddPrinter(u"A", u"vexaWriter printer", u"vexaWriter:");
+  a.comment = u"first floor";
+  winsim::Spooler::SetStringData(a, "PrinterDriverData", "SubKey", "keyA");
+  winsim::SpoolerPrinter& b = spooler().AddPrinter(u"B", u"vexaWriter printer", u"vexaWriter:");
+  b.location = u"room 2";
+  winsim::Spooler::SetStringData(b, "DsUser", "SubKey", "keyB");
+  spooler().AddPrinter(u"Both", u"Generic / Text Only", u"LPT1:,vexaWriter:");
+  spooler().defaultPrinter = u"B";
+  const char16_t* settings = u"Software\\Morvane Software KFT\\vexaWriter\\vexaWriters\\keyB";
+  machine().registry().SetString(HKEY_CURRENT_USER, settings, u"deleted", u"1");
+
+  Outcome install = RunLogged("in_notray");
+  EXPECT_EQ(install.exitCode, 1) << install.log;
+  EXPECT_EQ(Printers(), (Names{"Both on LPT1:,vexaWriter:", "B on vexaWriter:", "A on vexaWriter:"}));
+  EXPECT_EQ(Utf8(spooler().defaultPrinter), "B");
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"A")->comment), "first floor");
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"B")->location), "room 2");
+  EXPECT_EQ(machine().registry().GetValue(HKEY_CURRENT_USER, settings, u"deleted"), nullptr);
+  EXPECT_NE(install.log.find("Can't delete monitor from the first try"), std::string::npos);
+  EXPECT_EQ(Count(install.log, "SetPrinter(Both) - ok"), 2u) << "moved off our port and back";
+  EXPECT_EQ(Count(install.log, "Can't open printer A"), 2u) << "deleted since the snapshot";
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// Fixture of the whole-run tests: the package unpacked in C:\vexa (the installer in drv\, the
+// tray companion beside drv\), the spooler's driver directory in place, and helpers that run a
+// mode with Shift held, so that every run's log is shown and read back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "entry/entry_fixture.h"
+#include "winsim/files.h"
+#include "winsim/mutexes.h"
+#include "winsim/registry.h"
+#include "winsim/services.h"
+#include "winsim/spooler.h"
+#include "winsim/tray_companion.h"
+
+using winsim::WideText;
+
+constexpr char16_t kPackageDir[] = u"C:\\vexa\\drv\\";
+constexpr char16_t kTrayPath[] = u"C:\\vexa\\vextray.exe";
+constexpr char16_t kSystemMonitorDll[] = u"C:\\Windows\\system32\\zqvmon64.dll";
+constexpr char16_t kRunKeyPath[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+class SequenceTest : public EntryTest {
+ protected:
+  SequenceTest() {
+    for (const char16_t* name : {u"zqvmon64.dll", u"zqvdrv64.dll", u"zqvui64.dll"}) {
+      WideText path = WideText(kPackageDir) + name;
+      files().AddFile(path, "stand-in of " + Utf8(name));
+      files().SetProductVersion(path, {1, 0, 0, 2609});
+    }
+    files().AddFile(WideText(kPackageDir) + u"zqvhelp.chm", "help");
+    files().AddDirectory(u"C:\\windows\\system32\\spool\\drivers\\x64\\3");
+    machine().registry().CreateKey(HKEY_LOCAL_MACHINE, kRunKeyPath);
+    winsim::TrayCompanion().InstallAt(machine(), kTrayPath);
+  }
+
+  struct Outcome {
+    int exitCode;
+    std::string log;
+  };
+  // Runs the program with Shift held, so that its log window shows the whole log.
+  Outcome RunLogged(const std::string& arguments) {
+    desktop().shiftDown = true;
+    desktop().userActions.push_back(winsim::UserAction::Escape());
+    size_t shown = desktop().shownDialogs.size();
+    int exitCode = Run(arguments);
+    desktop().shiftDown = false;
+    std::string log = desktop().shownDialogs.size() > shown ? DialogLog(shown) : "(no window)";
+    return {exitCode, log};
+  }
+
+  // The printers the spooler lists, with driver and port, in its order.
+  std::vector<std::string> Printers() {
+    std::vector<std::string> names;
+    for (const auto& printer : spooler().printers) {
+      if (!printer->deleted) names.push_back(Utf8(printer->name) + " on " + Utf8(printer->port));
+    }
+    return names;
+  }
+  bool OurMonitorRegistered() { return spooler().FindMonitor(u"vexaWriter:") != nullptr; }
+  bool OurDriverRegistered() {
+    return spooler().FindDriver(u"vexaWriter printer", winsim::kNativeEnvironment) != nullptr;
+  }
+  std::string RunValue() {
+    const winsim::Registry::Value* value =
+        machine().registry().GetValue(HKEY_LOCAL_MACHINE, kRunKeyPath, u"vexaWriterTray");
+    if (value == nullptr) return "(none)";
+    return Utf8(reinterpret_cast<const WCHAR*>(value->data.data()));
+  }
+  bool CompanionRunning() { return machine().mutexes().Exists(winsim::TrayCompanion::kMutexName); }
+  unsigned SpoolerStops() { return machine().services().Spooler().stopsAccepted; }
+
+  winsim::FileSystem& files() { return machine().files(); }
+  winsim::Spooler& spooler() { return machine().spooler(); }
+};

@@ -1,0 +1,136 @@
+// Mutexes and the kernel32 calls that create, release and wait on them. A wait lets the other
+// simulated programs run: the clock moves from one due posted message to the next, so a
+// companion that answers a request within the time-out lets the waiter in at that moment.
+#include "winsim/mutexes.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "winsim/desktop.h"
+#include "winsim/processes.h"
+
+using winsim::Machine;
+using winsim::Mutexes;
+
+namespace winsim {
+
+std::shared_ptr<Mutexes::Mutex> Mutexes::Open(const std::string& name, bool* existed) {
+  *existed = false;
+  if (name.empty()) return std::make_shared<Mutex>();
+  if (auto living = named_[name].lock()) {
+    *existed = true;
+    return living;
+  }
+  auto mutex = std::make_shared<Mutex>();
+  mutex->name = name;
+  named_[name] = mutex;
+  return mutex;
+}
+
+bool Mutexes::Exists(const std::string& name) const {
+  auto found = named_.find(name);
+  return found != named_.end() && !found->second.expired();
+}
+
+DWORD Mutexes::OwnerOf(const std::string& name) const {
+  auto found = named_.find(name);
+  if (found == named_.end()) return 0;
+  auto mutex = found->second.lock();
+  return mutex ? mutex->owner : 0;
+}
+
+bool Mutexes::TryAcquire(Mutex& mutex, DWORD processId, bool* wasAbandoned) {
+  *wasAbandoned = false;
+  if (mutex.owner != 0 && mutex.owner != processId) return false;
+  if (mutex.owner == 0) {
+    *wasAbandoned = mutex.abandoned;
+    mutex.abandoned = false;
+  }
+  mutex.owner = processId;
+  ++mutex.recursion;
+  return true;
+}
+
+bool Mutexes::Release(Mutex& mutex, DWORD processId) {
+  if (mutex.owner != processId || mutex.recursion == 0) return false;
+  if (--mutex.recursion == 0) mutex.owner = 0;
+  return true;
+}
+
+void Mutexes::AbandonAllOf(DWORD processId) {
+  for (auto& entry : named_) {
+    auto mutex = entry.second.lock();
+    if (!mutex || mutex->owner != processId) continue;
+    mutex->owner = 0;
+    mutex->recursion = 0;
+    mutex->abandoned = true;
+  }
+}
+
+}  // namespace winsim
+
+namespace {
+constexpr DWORD kProgram = winsim::Processes::kProgramProcessId;
+}  // namespace
+
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName) {
+  WINSIM_ENTER_OR_FAIL(nullptr);
+  Machine& machine = Machine::Current();
+  bool existed = false;
+  auto mutex = machine.mutexes().Open(lpName != nullptr ? lpName : "", &existed);
+  // The initial ownership is granted only to the creator of a new mutex.
+  bool abandoned = false;
+  if (bInitialOwner && !existed) Mutexes::TryAcquire(*mutex, kProgram, &abandoned);
+  HANDLE handle = machine.AddHandle(winsim::HandleKind::Mutex, mutex);
+  // The platform sets the last error on success too, so that callers can tell the two apart.
+  SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return handle;
+}
+
+BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
+  WINSIM_ENTER_OR_FAIL(FALSE);
+  auto mutex = Machine::Current().LookupHandle<Mutexes::Mutex>(hMutex, winsim::HandleKind::Mutex);
+  if (!mutex) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!Mutexes::Release(*mutex, kProgram)) {
+    SetLastError(ERROR_NOT_OWNER);
+    return FALSE;
+  }
+  winsim::PoisonLastError();
+  return TRUE;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+  WINSIM_ENTER_OR_FAIL(WAIT_FAILED);
+  Machine& machine = Machine::Current();
+  auto mutex = machine.LookupHandle<Mutexes::Mutex>(hHandle, winsim::HandleKind::Mutex);
+  if (!mutex) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
+  winsim::Desktop& desktop = machine.desktop();
+  const bool forever = dwMilliseconds == INFINITE;
+  const uint64_t deadline = machine.ElapsedMilliseconds() + dwMilliseconds;
+  for (;;) {
+    desktop.DeliverDueMessages();
+    bool abandoned = false;
+    if (Mutexes::TryAcquire(*mutex, kProgram, &abandoned)) {
+      winsim::PoisonLastError();
+      return abandoned ? WAIT_ABANDONED : WAIT_OBJECT_0;
+    }
+    const uint64_t now = machine.ElapsedMilliseconds();
+    std::optional<uint64_t> next = desktop.NextDeliveryTime();
+    if (!next || (!forever && *next > deadline)) {
+      if (forever) {
+        fprintf(stderr, "winsim: an endless wait on a mutex that nothing will release\n");
+        abort();
+      }
+      machine.Advance(static_cast<DWORD>(deadline - now));
+      winsim::PoisonLastError();
+      return WAIT_TIMEOUT;
+    }
+    machine.Advance(static_cast<DWORD>(*next - now));
+  }
+}
