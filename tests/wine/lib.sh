@@ -66,7 +66,8 @@ SPOOL_INSPECT='C:\tools\spool_inspect.exe'
 # Makes Wine's spooler behave as Windows documents it where Wine 8.0 lacks a feature (null data
 # type, DPD_DELETE_ALL_FILES, purge): the test-only forwarding winspool.drv goes into the prefix's
 # system directory, Wine's own builtin beside it as winspool_wine.dll (the forwards' target), and
-# the override makes the native one load first.
+# the override makes the native one load first. Call wine_install_tools first, and the forwarder is
+# also proved to be the one loaded.
 wine_use_forwarder() {
   local system32=$WINEPREFIX/drive_c/windows/system32
   [ -f "$TOOLS_DIR/winspool.drv" ] || fail "the winspool.drv forwarder is not built"
@@ -78,6 +79,9 @@ wine_use_forwarder() {
   cp "$TOOLS_DIR/winspool.drv" "$system32/winspool.drv"
   wine reg add 'HKCU\Software\Wine\DllOverrides' /v winspool.drv /d native,builtin /f \
     >/dev/null 2>&1 || fail "could not set the winspool.drv override"
+  if [ -f "$WINEPREFIX/drive_c/tools/spool_inspect.exe" ]; then
+    spool_inspect state | grep -qxF 'forwarder|1' || fail "the winspool.drv forwarder is not loaded"
+  fi
 }
 
 # Starts the prefix's wineserver and Wine's own background programs with no pipe of the check

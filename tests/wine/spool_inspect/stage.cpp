@@ -18,12 +18,14 @@ void Narrow(const WCHAR* text, char* out, int capacity) {
 
 // "key=value" options after the fixed arguments.
 const WCHAR* Option(int argc, WCHAR** argv, const WCHAR* key) {
-  int length = lstrlenW(key);
   for (int i = 0; i < argc; ++i) {
-    if (CompareStringW(LOCALE_INVARIANT, 0, argv[i], length, key, length) == CSTR_EQUAL &&
-        argv[i][length] == L'=') {
-      return argv[i] + length + 1;
+    const WCHAR* argument = argv[i];
+    const WCHAR* name = key;
+    while (*name != 0 && *argument == *name) {
+      ++argument;
+      ++name;
     }
+    if (*name == 0 && *argument == L'=') return argument + 1;
   }
   return nullptr;
 }
