@@ -22,6 +22,8 @@ constexpr DWORD kDeleteFileFlags = DPD_DELETE_ALL_FILES | DPD_DELETE_UNUSED_FILE
 WCHAR kRaw[] = L"RAW";
 char kRawA[] = "RAW";
 
+// The forwards keep Wine's copy loaded for the life of the process, so this one reference is
+// never given back.
 HMODULE WineSpooler() {
   static HMODULE wine = LoadLibraryW(L"winspool_wine.dll");
   return wine;
@@ -50,6 +52,9 @@ using SetJobWFn = BOOL(WINAPI*)(HANDLE, DWORD, DWORD, LPBYTE, DWORD);
 struct Listing {
   BYTE* block = nullptr;
   DWORD count = 0;
+  Listing() = default;
+  Listing(const Listing&) = delete;
+  Listing& operator=(const Listing&) = delete;
   ~Listing() {
     if (block != nullptr) HeapFree(GetProcessHeap(), 0, block);
   }
@@ -116,6 +121,9 @@ void DeleteDriverFile(const Listing& others, const WCHAR* path) {
 // only while the listing lives, so the files are collected as one block of paths.
 struct DriverFiles {
   WCHAR* paths = nullptr;  // NUL-separated, double-NUL-terminated
+  DriverFiles() = default;
+  DriverFiles(const DriverFiles&) = delete;
+  DriverFiles& operator=(const DriverFiles&) = delete;
   ~DriverFiles() {
     if (paths != nullptr) HeapFree(GetProcessHeap(), 0, paths);
   }
