@@ -2,6 +2,8 @@
 // ("/" counts as "\"). Files can be held: while held, deleting or opening them for writing
 // fails with the hold's error, as for a DLL the spooler has loaded; a holder can let go of all
 // its files at once (the spooler does when it stops).
+// A directory can deny writes, as one whose access list lets the account read only: creating,
+// writing, renaming or deleting a file directly in it fails with ERROR_ACCESS_DENIED.
 #pragma once
 
 #include <array>
@@ -38,6 +40,9 @@ class FileSystem {
   void ReleaseHoldsOf(const std::string& holder);
   bool IsHeld(const WideText& path) const;
 
+  void DenyWritesIn(const WideText& directory);
+  bool WritesDeniedBeside(const WideText& path) const;  // in the directory that holds path
+
   // Each CreateFileW of the path takes this long (virtual time), for slow-media scenarios.
   void SetOpenDelay(const WideText& path, DWORD milliseconds);
   // WriteFile to the path writes at most this many bytes per call (a short write).
@@ -57,12 +62,14 @@ class FileSystem {
     DWORD holdError = 0;
     DWORD openDelay = 0;
     DWORD writeLimit = 0;
+    bool writesDenied = false;  // directories only
     std::vector<std::weak_ptr<OpenFile>> opens;
   };
   struct OpenFile {
     WideText key;
     DWORD access = 0;
     DWORD share = 0;
+    bool appendOnly = false;  // FILE_APPEND_DATA without FILE_WRITE_DATA: writes go to the end
     size_t position = 0;
   };
   Node* Find(const WideText& path);
@@ -71,6 +78,9 @@ class FileSystem {
   Node& Create(const WideText& path, bool directory);
   void Erase(const WideText& path);
   static WideText Key(const WideText& path);
+  // MoveFileExW without MOVEFILE_DELAY_UNTIL_REBOOT: renames a file now; returns the error to
+  // fail with, or 0. Open handles follow the file.
+  DWORD MoveNow(const WideText& from, const WideText& to, DWORD flags);
 
  private:
   std::map<WideText, Node> nodes_;
