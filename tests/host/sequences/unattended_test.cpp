@@ -11,123 +11,100 @@ const WideText kLogFile = kTemp + u"\\vexaWriter-setup.log";
 const WideText kOldLogFile = kTemp + u"\\vexaWriter-setup.old.log";
 constexpr size_t kMiB = 1024 * 1024;
 
-class UnattendedTest : public SequenceTest {};
+class UnattendedTest : public SequenceTest {
+ protected:
+  void FailNextCall(const char* function) {
+    machine().FailCall(function, machine().CallCount(function) + 1, ERROR_ACCESS_DENIED);
+  }
+};
 
 TEST_F(UnattendedTest, TheLogWindowAppearsOnlyWhereAUserCanSeeIt) {
   HWND owner = desktop().AddWindow(u"Setup", u"Setup");
   struct Case {
-    const char* name;
-    bool visible;
-    bool queryFails;
-    bool error;
-    bool shift;
+    bool visible, queryFails, error, shift;
     std::string arguments;
     int exitCode;
-    bool shown;
   } cases[] = {
-      {"invisible, error", false, false, true, false, "install", 100, false},
-      {"invisible, error, owner", false, false, true, false, "in " + WindowNumber(owner), 100,
-       false},
-      {"invisible, Shift", false, false, false, true, "in_notray", 1, false},
-      {"invisible, uninstall error", false, false, true, false, "un", 100, false},
-      {"station unknown, error", true, true, true, false, "install", 100, false},
-      {"visible, error", true, false, true, false, "install", 100, true},
-      {"visible, Shift", true, false, false, true, "uninstall", 2, true},
+      {false, false, true, false, "install", 100},
+      {false, false, true, false, "in " + WindowNumber(owner), 100},
+      {false, false, false, true, "in_notray", 1},
+      {false, false, true, false, "un", 100},
+      {true, true, true, false, "install", 100},  // visibility unknown
+      {true, false, true, false, "install", 100},
+      {true, false, false, true, "uninstall", 2},
   };
   for (const Case& c : cases) {
     desktop().windowStationVisible = c.visible;
     desktop().shiftDown = c.shift;
-    if (c.queryFails) {
-      machine().FailCall("GetUserObjectInformationW",
-                         machine().CallCount("GetUserObjectInformationW") + 1, ERROR_ACCESS_DENIED);
-    }
-    if (c.error) {
-      machine().FailCall("OpenSCManagerW", machine().CallCount("OpenSCManagerW") + 1,
-                         ERROR_ACCESS_DENIED);
-    }
+    if (c.queryFails) FailNextCall("GetUserObjectInformationW");
+    if (c.error) FailNextCall("OpenSCManagerW");
     desktop().userActions = {winsim::UserAction::Escape()};
     unsigned dialogs = machine().CallCount("DialogBoxParamW");
-    EXPECT_EQ(Run(c.arguments), c.exitCode) << c.name;
-    EXPECT_EQ(machine().CallCount("DialogBoxParamW") - dialogs, c.shown ? 1u : 0u) << c.name;
-    EXPECT_EQ(desktop().userActions.empty(), c.shown) << c.name;
+    bool shown = c.visible && !c.queryFails;
+    EXPECT_EQ(Run(c.arguments), c.exitCode) << c.arguments;
+    EXPECT_EQ(machine().CallCount("DialogBoxParamW") - dialogs, shown ? 1u : 0u) << c.arguments;
+    EXPECT_EQ(desktop().userActions.empty(), shown) << c.arguments;
   }
-  EXPECT_FALSE(desktop().shownDialogs.back().leftOpen);
 }
 
-struct ModeRun {
-  const char* arguments;
-  int exitCode;
-};
-
+enum Folder { kMissing, kWritable, kReadOnly };
 struct LogFileCase {
   const char* name;
-  bool folderExists;
-  bool folderReadOnly;
-  size_t earlierBytes;  // an earlier log of this size; 0: none
-  std::vector<ModeRun> runs;
-  bool written;  // the runs' entries reach the log file
-  bool renamed;  // the earlier log becomes the old log first
+  Folder folder;
+  size_t earlierBytes;  // an earlier log of this size, and an older one; 0: neither
+  std::vector<std::pair<std::string, int>> runs;  // arguments and exit code
 };
-
 void PrintTo(const LogFileCase& c, std::ostream* out) {
   *out << c.name;
 }
 
-class LogFileTest : public SequenceTest, public ::testing::WithParamInterface<LogFileCase> {
- protected:
-  std::string Stamp() {
+class LogFileTest : public SequenceTest, public ::testing::WithParamInterface<LogFileCase> {};
+
+TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
+  const LogFileCase& c = GetParam();
+  const std::string earlier(c.earlierBytes, '.');
+  if (c.folder != kMissing) files().AddDirectory(kTemp);
+  if (c.earlierBytes != 0) files().AddFile(kLogFile, earlier);
+  if (c.earlierBytes != 0) files().AddFile(kOldLogFile, "older");
+  if (c.folder == kReadOnly) files().DenyWritesIn(kTemp);
+
+  std::string entries;
+  for (const auto& [arguments, exitCode] : c.runs) {
+    Outcome outcome = RunLogged(arguments);
+    EXPECT_EQ(outcome.exitCode, exitCode) << arguments;
+    EXPECT_EQ(outcome.log.find("Error"), std::string::npos) << arguments;
+    if (outcome.log == "(no window)") continue;  // a query mode
     SYSTEMTIME now;
     GetLocalTime(&now);
     char stamp[64];
     snprintf(stamp, sizeof(stamp), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
              now.wHour, now.wMinute, now.wSecond);
-    return stamp;
-  }
-};
-
-TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
-  const LogFileCase& c = GetParam();
-  const std::string earlier(c.earlierBytes, '.');
-  if (c.folderExists) files().AddDirectory(kTemp);
-  if (c.earlierBytes != 0) files().AddFile(kLogFile, earlier);
-  if (c.earlierBytes != 0) files().AddFile(kOldLogFile, "older");
-  if (c.folderReadOnly) files().DenyWritesIn(kTemp);
-
-  std::string entries;
-  for (const ModeRun& run : c.runs) {
-    Outcome outcome = RunLogged(run.arguments);
-    EXPECT_EQ(outcome.exitCode, run.exitCode) << run.arguments;
-    EXPECT_EQ(outcome.log.find("Error"), std::string::npos) << run.arguments;
-    if (outcome.log == "(no window)") continue;  // a query mode
-    // The install's end marker follows the window; the file has the whole log.
+    // The install's end marker follows its window; the file has the whole log.
     bool install = outcome.log.find("##0010") != std::string::npos;
-    entries += "==== " + Stamp() + " " + run.arguments + " - vexaWriter build 2609 ====\r\n" +
-               outcome.log + (install ? "##0020\r\n" : "") + "Exit code " +
-               std::to_string(run.exitCode) + "\r\n";
+    entries += "==== " + std::string(stamp) + " " + arguments +
+               " - vexaWriter build 2609 ====\r\n" + outcome.log + (install ? "##0020\r\n" : "") +
+               "Exit code " + std::to_string(exitCode) + "\r\n";
   }
 
-  std::string log = c.written ? (c.renamed ? "" : earlier) + entries : earlier;
+  bool written = c.folder == kWritable;
+  bool renamed = written && c.earlierBytes > kMiB;
+  std::string log = written ? (renamed ? "" : earlier) + entries : earlier;
   EXPECT_EQ(files().Exists(kLogFile), !log.empty());
   EXPECT_EQ(files().Contents(kLogFile), log);
-  EXPECT_EQ(files().Contents(kOldLogFile), c.renamed ? earlier : c.earlierBytes ? "older" : "");
+  EXPECT_EQ(files().Contents(kOldLogFile), renamed ? earlier : c.earlierBytes ? "older" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, LogFileTest,
     ::testing::Values(
-        LogFileCase{"new file", true, false, 0, {{"INSTALL", 1}, {"un", 2}}, true, false},
-        LogFileCase{"exactly 1 MiB: appended", true, false, kMiB, {{"in_notray", 1}}, true, false},
-        LogFileCase{
-            "over 1 MiB: renamed", true, false, kMiB + 1, {{"install", 1}, {"un", 2}}, true, true},
-        LogFileCase{"query modes",
-                    true,
-                    false,
+        LogFileCase{"new file", kWritable, 0, {{"INSTALL", 1}, {"un", 2}}},
+        LogFileCase{"1 MiB: appended", kWritable, kMiB, {{"in_notray", 1}}},
+        LogFileCase{"over 1 MiB: renamed", kWritable, kMiB + 1, {{"install", 1}, {"un", 2}}},
+        LogFileCase{"queries",
+                    kWritable,
                     0,
-                    {{"onChkDrv", 3}, {"onInit", 102}, {"def.set", 4}, {"removetray", 6}},
-                    false,
-                    false},
-        LogFileCase{
-            "read-only folder", true, true, kMiB + 1, {{"install", 1}, {"un", 2}}, false, false},
-        LogFileCase{"missing folder", false, false, 0, {{"install", 1}}, false, false}));
+                    {{"onChkDrv", 3}, {"onInit", 102}, {"def.set", 4}, {"removetray", 6}}},
+        LogFileCase{"read-only folder", kReadOnly, kMiB + 1, {{"install", 1}, {"un", 2}}},
+        LogFileCase{"missing folder", kMissing, 0, {{"install", 1}}}));
 
 }  // namespace
