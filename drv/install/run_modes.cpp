@@ -33,11 +33,10 @@ int RunInstall(unsigned options, const WCHAR* keyword, HWND owner) {
   LogLine(state, L"##0010");
   ReInstall(state);
   unsigned scheduled = ScheduleDeletesAtReboot(state);
-  ShowLogWhenWanted(state, owner);
-  bool errors = state.errorCount != 0;
-  LogLine(state, L"##0020");
-  int exitCode = SequenceExitCode(errors, scheduled, kExitInstalled);
+  int exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitInstalled);
   AppendRunLog(state, keyword, exitCode);
+  ShowLogWhenWanted(state, owner);
+  LogLine(state, L"##0020");
   ReleaseInstallState(state);
   return exitCode;
 }
@@ -48,9 +47,9 @@ int RunUninstall(const WCHAR* keyword, HWND owner) {
   CreateInstallState(state, OptionX64);
   FullUninstall(state);
   unsigned scheduled = ScheduleDeletesAtReboot(state);
-  ShowLogWhenWanted(state, owner);
   int exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitUninstalled);
   AppendRunLog(state, keyword, exitCode);
+  ShowLogWhenWanted(state, owner);
   ReleaseInstallState(state);
   return exitCode;
 }

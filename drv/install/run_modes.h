@@ -1,9 +1,9 @@
 // The run modes: each mode's sequence of operations and its exit code.
 //
 // The install and uninstall modes close the help windows, build one InstallState, run their
-// sequence, hand what could not be deleted to the reboot scheduling, show the log window when an
-// error was reported or Shift is held (never where no user can see it), append the log to the
-// log file on disk, and release the state. The other modes keep no log.
+// sequence, hand what could not be deleted to the reboot scheduling, append the log to the log
+// file on disk, show the log window when an error was reported or Shift is held (never where no
+// user can see it), and release the state. The other modes keep no log.
 #pragma once
 
 #include <windows.h>

@@ -79,11 +79,9 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
     char stamp[64];
     snprintf(stamp, sizeof(stamp), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
              now.wHour, now.wMinute, now.wSecond);
-    // The install's end marker follows its window; the file has the whole log.
-    bool install = outcome.log.find("##0010") != std::string::npos;
     entries += "==== " + std::string(stamp) + " " + arguments +
-               " - vexaWriter build 2609 ====\r\n" + outcome.log + (install ? "##0020\r\n" : "") +
-               "Exit code " + std::to_string(exitCode) + "\r\n";
+               " - vexaWriter build 2609 ====\r\n" + outcome.log + "Exit code " +
+               std::to_string(exitCode) + "\r\n";
   }
 
   bool written = c.folder == kWritable;
