@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr LONGLONG kRenameAboveBytes = 1024 * 1024;
+constexpr uint64_t kRenameAboveBytes = 1024 * 1024;
 constexpr const WCHAR* kLogName = L"vexaWriter-setup.log";
 constexpr const WCHAR* kOldLogName = L"vexaWriter-setup.old.log";
 
@@ -58,11 +58,24 @@ bool ComposeEntry(const InstallState& state, const WCHAR* keyword, int exitCode,
   return entry.Length() == expected;
 }
 
-HANDLE OpenForAppending(const WCHAR* path) {
+// Opens the log for appending and tells its size. The temporary folder of the system account is
+// one every account may create files in, so the name may have been planted there: a file with
+// more than one name (a hard link) or a reparse point (a symbolic link) is left alone, never
+// written through, so that this program's rights never reach a file it did not mean.
+HANDLE OpenForAppending(const WCHAR* path, uint64_t& size) {
   // Shared in every way, so that a viewer may keep the file open and another run may append to
   // it or rename it meanwhile.
-  return CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  UniqueFile file(CreateFileW(
+      path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!file || !GetFileInformationByHandle(file.get(), &information)) return INVALID_HANDLE_VALUE;
+  if (information.nNumberOfLinks != 1 ||
+      (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return INVALID_HANDLE_VALUE;
+  }
+  size = static_cast<uint64_t>(information.nFileSizeHigh) << 32 | information.nFileSizeLow;
+  return file.release();
 }
 
 void WriteAll(HANDLE file, const char* bytes, DWORD count) {
@@ -94,15 +107,15 @@ void AppendRunLog(const InstallState& state, const WCHAR* keyword, int exitCode)
     return;
   }
 
-  UniqueFile file(OpenForAppending(logPath.Text()));
+  uint64_t size = 0;
+  UniqueFile file(OpenForAppending(logPath.Text(), size));
   if (!file) return;
-  LARGE_INTEGER size;
-  if (GetFileSizeEx(file.get(), &size) && size.QuadPart > kRenameAboveBytes) {
+  if (size > kRenameAboveBytes) {
     file.reset();
     // If the rename fails (the old file held open, say), this run still goes into the big file
     // rather than nowhere; the next run tries again.
     MoveFileExW(logPath.Text(), oldLogPath.Text(), MOVEFILE_REPLACE_EXISTING);
-    file.reset(OpenForAppending(logPath.Text()));
+    file.reset(OpenForAppending(logPath.Text(), size));
     if (!file) return;
   }
   WriteAll(file.get(), text, static_cast<DWORD>(bytes));

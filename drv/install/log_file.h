@@ -8,8 +8,8 @@
 // is written once the exit code is known and before the log window opens, so that a run ended
 // by force while its window waits still leaves its log. A file over 1 MiB before the run is
 // first renamed to "vexaWriter-setup.old.log" (replacing an older one), so the two files stay
-// near 2 MiB together. Writing is best effort: a failure is ignored, written to no log, and
-// changes nothing about the run.
+// near 2 MiB together. A log file that is a hard link or a symbolic link is not written. Writing
+// is best effort: a failure is ignored, written to no log, and changes nothing about the run.
 #pragma once
 
 #include <windows.h>

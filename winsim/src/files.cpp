@@ -476,17 +476,23 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
   return node->directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
 }
 
-BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize) {
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
+                                       LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
   WINSIM_ENTER_OR_FAIL(FALSE);
-  // Every handle CreateFileW returns may read its file's attributes, the size among them.
+  // Every handle CreateFileW returns may read its file's attributes.
   auto open =
       Machine::Current().LookupHandle<FileSystem::OpenFile>(hFile, winsim::HandleKind::File);
   const FileSystem::Node* node = open ? Files().Find(open->key) : nullptr;
-  if (node == nullptr || lpFileSize == nullptr) {
+  if (node == nullptr || lpFileInformation == nullptr) {
     SetLastError(node == nullptr ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  lpFileSize->QuadPart = static_cast<LONGLONG>(node->data.size());
+  memset(lpFileInformation, 0, sizeof(*lpFileInformation));
+  lpFileInformation->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+  uint64_t size = node->data.size();
+  lpFileInformation->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  lpFileInformation->nFileSizeLow = static_cast<DWORD>(size);
+  lpFileInformation->nNumberOfLinks = node->links;
   winsim::PoisonLastError();
   return TRUE;
 }

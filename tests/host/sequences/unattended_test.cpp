@@ -47,7 +47,7 @@ TEST_F(UnattendedTest, TheLogWindowAppearsOnlyWhereAUserCanSeeIt) {
   }
 }
 
-enum Folder { kMissing, kWritable, kReadOnly };
+enum Folder { kMissing, kWritable, kReadOnly, kLinkPlanted };  // planted: the log a hard link
 struct LogFileCase {
   const char* name;
   Folder folder;
@@ -67,6 +67,7 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
   if (c.earlierBytes != 0) files().AddFile(kLogFile, earlier);
   if (c.earlierBytes != 0) files().AddFile(kOldLogFile, "older");
   if (c.folder == kReadOnly) files().DenyWritesIn(kTemp);
+  if (c.folder == kLinkPlanted) files().Find(kLogFile)->links = 2;
 
   std::string entries;
   for (const auto& [arguments, exitCode] : c.runs) {
@@ -103,6 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
                     0,
                     {{"onChkDrv", 3}, {"onInit", 102}, {"def.set", 4}, {"removetray", 6}}},
         LogFileCase{"read-only folder", kReadOnly, kMiB + 1, {{"install", 1}, {"un", 2}}},
+        LogFileCase{"hard link", kLinkPlanted, kMiB + 1, {{"install", 1}}},
         LogFileCase{"missing folder", kMissing, 0, {{"install", 1}}}));
 
 }  // namespace

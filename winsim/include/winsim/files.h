@@ -72,6 +72,7 @@ class FileSystem {
     DWORD openDelay = 0;
     DWORD writeLimit = 0;
     bool writesDenied = false;  // directories only
+    DWORD links = 1;            // names the file has: more than 1 when hard links were made
     std::vector<std::weak_ptr<OpenFile>> opens;
   };
   struct OpenFile {
