@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The log on disk (%TEMP%\vexaWriter-setup.log): an earlier log over 1 MiB is renamed to
-# vexaWriter-setup.old.log; an uninstall with Shift held still shows its window; an install
-# follows (on plain Wine 8.0 it reports an error and shows its window too). Each entry in the
-# file holds a header, exactly what the window showed, and the exit code.
+# The log on disk (%TEMP%\vexaWriter-setup.log): a hard link there is not written through; an
+# earlier log over 1 MiB is renamed to vexaWriter-setup.old.log; an uninstall with Shift held
+# still shows its window; an install follows (on plain Wine 8.0 it reports an error and shows
+# its window too). Each entry in the file holds a header, exactly what the window showed, and
+# the exit code.
 source "$(dirname "$0")/../lib.sh"
 [ -n "${DISPLAY:-}" ] || fail "needs a display (run.sh starts Xvfb)"
 wine_new_prefix 23_unattended_log
@@ -13,6 +14,13 @@ probe() { wine 'C:\log_window_probe.exe' "$@"; }
 mkdir -p "$WINEPREFIX/drive_c/out1" "$WINEPREFIX/drive_c/out2"
 temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
 [ -d "$temp" ] || fail "no temporary folder: '$temp'"
+# A log file that is a hard link (planted in a shared folder) is never written through.
+echo planted >"$WINEPREFIX/drive_c/target.txt"
+ln "$WINEPREFIX/drive_c/target.txt" "$temp/vexaWriter-setup.log"
+timeout 120 wine 'C:\vexa\drv\zqvinst64.exe' uninstall 2>/dev/null
+expect_eq $? 2 "exit code of an uninstall beside a planted link"
+expect_eq "$(cat "$WINEPREFIX/drive_c/target.txt")" planted "file behind a planted link"
+rm "$temp/vexaWriter-setup.log"
 head -c 1048577 /dev/zero | tr '\0' '.' >"$temp/vexaWriter-setup.log"
 echo older >"$temp/vexaWriter-setup.old.log"
 
