@@ -24,3 +24,20 @@ endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/CMakeLists.txt)
   add_subdirectory(tests/wine)
 endif()
+
+# The setup program around the package (setup/vexaWriter.nsi), made when makensis is installed.
+find_program(MAKENSIS makensis)
+if(MAKENSIS AND TARGET vextray)
+  set(SETUP_EXE ${CMAKE_BINARY_DIR}/vexaWriter-setup.exe)
+  add_custom_command(
+    OUTPUT ${SETUP_EXE}
+    COMMAND ${MAKENSIS} -V2 -DPACKAGE_DIR=${PACKAGE_DIR} -DOUTFILE=${SETUP_EXE}
+            ${CMAKE_SOURCE_DIR}/setup/vexaWriter.nsi
+    DEPENDS ${CMAKE_SOURCE_DIR}/setup/vexaWriter.nsi zqvinst64 zqvmon64 zqvdrv64 zqvui64 vextray
+            zqvhelp ${CMAKE_SOURCE_DIR}/drv/payload/help/zqvhelp.txt
+    COMMENT "Making the setup program vexaWriter-setup.exe"
+    VERBATIM)
+  add_custom_target(setup ALL DEPENDS ${SETUP_EXE})
+else()
+  message(STATUS "makensis not found: the setup program is not made")
+endif()
