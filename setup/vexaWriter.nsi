@@ -6,7 +6,8 @@
 ; files. The installer does the real work (port monitor, printer driver, printers, tray
 ; companion) and finds its payload next to itself, so the working directory does not matter.
 ;
-; Build:   makensis -DPACKAGE_DIR=<package folder> -DOUTFILE=<setup exe> setup/vexaWriter.nsi
+; Build:   makensis [-DPACKAGE_DIR=<package folder>] [-DOUTFILE=<setup exe>] setup/vexaWriter.nsi
+;          (relative paths count from this folder; by default ..\build\win64\package)
 ;          (the Windows build does this when makensis is installed: build/win64/vexaWriter-setup.exe)
 ; Run:     vexaWriter-setup.exe [/S] [/D=C:\Other\Folder]     /S: silent, no window at all
 ;          "C:\Program Files\vexaWriter\uninstall.exe" [/S]
