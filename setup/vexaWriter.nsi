@@ -9,7 +9,7 @@
 ; Build:   makensis [-DPACKAGE_DIR=<package folder>] [-DOUTFILE=<setup exe>] setup/vexaWriter.nsi
 ;          (relative paths count from this folder; by default ..\build\win64\package)
 ;          (the Windows build does this when makensis is installed: build/win64/vexaWriter-setup.exe)
-; Run:     vexaWriter-setup.exe [/S] [/D=C:\Other\Folder]     /S: silent, no window at all
+; Run:     vexaWriter-setup.exe [/S] [/D=C:\Other\Folder]     /S: silent, no window of its own
 ;          "C:\Program Files\vexaWriter\uninstall.exe" [/S]
 ;
 ; Exit codes of zqvinst64.exe a setup must handle:
@@ -30,7 +30,7 @@
 ;   0     done
 ;   3010  done, a restart is needed (ERROR_SUCCESS_REBOOT_REQUIRED)
 ;   1     cancelled by the user
-;   2     aborted before the installer ran (for example: not a 64-bit Windows)
+;   2     aborted: not a 64-bit Windows, the installer did not start, or it answered 0 or 3010
 ;   other failed: the installer's own exit code (100: see %TEMP%\vexaWriter-setup.log)
 ;
 ; To adapt it: change the defines below (product name, folder, publisher, version) and the
@@ -104,6 +104,18 @@ FunctionEnd
   DetailPrint "zqvinst64.exe ${MODE}: exit code $0"
 !macroend
 
+; The setup's exit code for an unexpected answer in $0: the answer itself, unless it would read
+; as success (0, 3010) or the installer did not start at all: then 2.
+!macro FailWithCode
+  ${If} $0 == "error"
+  ${OrIf} $0 == 0
+  ${OrIf} $0 == ${EXIT_REBOOT_REQUIRED}
+    SetErrorLevel 2
+  ${Else}
+    SetErrorLevel $0
+  ${EndIf}
+!macroend
+
 Section "${PRODUCT}"
   SetOutPath "$INSTDIR"
   ; A previous copy's companion holds vextray.exe: stop it first (removetray always answers 6).
@@ -146,11 +158,7 @@ Section "${PRODUCT}"
     Abort "Installation failed: see ${SETUP_LOG}"
   ${Else}
     MessageBox MB_OK|MB_ICONSTOP "${MSG_INSTALL_FAILED} The installer ended with code $0." /SD IDOK
-    ${If} $0 == "error"
-      SetErrorLevel 2
-    ${Else}
-      SetErrorLevel $0
-    ${EndIf}
+    !insertmacro FailWithCode
     Abort "Installation failed: installer exit code $0"
   ${EndIf}
 SectionEnd
@@ -167,6 +175,7 @@ FunctionEnd
 Section "Uninstall"
   ; The uninstaller runs from a copy in %TEMP% (NSIS re-launches itself there), so that it can
   ; delete its own file; $INSTDIR is the folder it was started from.
+  SetOutPath "$INSTDIR"
   !insertmacro RunInstaller uninstall
   ${If} $0 == 2
     ; done
@@ -179,14 +188,12 @@ Section "Uninstall"
   ${Else}
     MessageBox MB_OK|MB_ICONSTOP "${MSG_UNINSTALL_FAILED} The installer ended with code $0." \
         /SD IDOK
-    ${If} $0 == "error"
-      SetErrorLevel 2
-    ${Else}
-      SetErrorLevel $0
-    ${EndIf}
+    !insertmacro FailWithCode
     Abort "Uninstall failed: installer exit code $0"
   ${EndIf}
 
+  ; The folder cannot go while it is this process's current directory.
+  SetOutPath "$TEMP"
   ; /REBOOTOK: a file still in use goes at the next restart (and sets the reboot flag).
   Delete /REBOOTOK "$INSTDIR\drv\zqvinst64.exe"
   Delete /REBOOTOK "$INSTDIR\drv\zqvmon64.dll"

@@ -58,3 +58,11 @@ fail() {
 expect_eq() {  # expect_eq actual expected what
   [ "$1" = "$2" ] || fail "$3: got '$1', expected '$2'"
 }
+
+# Runs one Windows command line (taken as is: no quoting is added) through a batch file in the
+# current prefix, waits for it, also for a program without a console, and prints its full exit
+# code, which the Unix exit status would cut to 8 bits.
+wine_exit_code() {
+  printf '@%s\r\n@echo exit code %%ERRORLEVEL%%\r\n' "$1" >"$WINEPREFIX/drive_c/exit_code.bat"
+  wine cmd /c 'C:\exit_code.bat' </dev/null 2>/dev/null | tr -d '\r' | sed -n 's/^exit code //p'
+}

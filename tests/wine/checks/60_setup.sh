@@ -68,8 +68,7 @@ if declare -F wine_use_forwarder >/dev/null && wine_use_forwarder; then
   # Started from another folder than its own: neither the setup nor the installer may care.
   # The display stays: a message box shown despite /S would wait until the timeout.
   for step in install repair; do
-    (cd "$WINEPREFIX/drive_c/windows" && wine_run 'C:\setup\vexaWriter-setup.exe' /S)
-    rc=$?
+    rc=$(cd "$WINEPREFIX/drive_c/windows" && wine_exit_code 'C:\setup\vexaWriter-setup.exe /S')
     installer_rc=$(reg_sz "$uninstall_key" InstallerExitCode)
     echo "$step: setup exit code $rc, zqvinst64 install exit code ${installer_rc:-none}"
     our_state | sed 's/^/    /'
@@ -80,10 +79,9 @@ if declare -F wine_use_forwarder >/dev/null && wine_use_forwarder; then
 
   # The uninstaller re-launches a copy of itself from %TEMP% with "_?=<folder>" and returns at
   # once; doing the same here makes the wait and the exit code those of the real uninstall.
-  # "_?=" must be the unquoted end of the command line, hence cmd.
+  # "_?=" must be the unquoted end of the command line.
   cp "$unix_dir/uninstall.exe" "$WINEPREFIX/drive_c/windows/temp/vexaWriter-uninstall.exe"
-  wine_run cmd /c "C:\windows\temp\vexaWriter-uninstall.exe /S _?=$program_dir"
-  rc=$?
+  rc=$(wine_exit_code "C:\windows\temp\vexaWriter-uninstall.exe /S _?=$program_dir")
   rm -f "$WINEPREFIX/drive_c/windows/temp/vexaWriter-uninstall.exe"
   echo "uninstall: uninstaller exit code $rc"
   our_state | sed 's/^/    /'
@@ -99,8 +97,7 @@ fi
 wine_end
 wine sc delete spooler >/dev/null 2>&1 || fail "could not delete the spooler service"
 wine_end
-(unset DISPLAY && wine_run 'C:\setup\vexaWriter-setup.exe' /S)
-rc=$?
+rc=$(unset DISPLAY && wine_exit_code 'C:\setup\vexaWriter-setup.exe /S')
 installer_rc=$(reg_sz "$uninstall_key" InstallerExitCode)
 echo "install without a spooler: setup exit code $rc, zqvinst64 install exit code $installer_rc"
 expect_eq "$rc" 100 "setup exit code when the installer failed"
