@@ -74,6 +74,7 @@ OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
 ; A repair or update goes where the previous copy is.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
+BrandingText "${PRODUCT} setup"
 ShowInstDetails show
 ShowUninstDetails show
 
@@ -95,9 +96,11 @@ Function un.onInit
 FunctionEnd
 
 ; Runs the installer with one mode and puts its exit code in $0; "error" when it did not start.
+; The third argument makes the setup's window the owner of the installer's log window (none in
+; silent mode, where $HWNDPARENT is 0).
 !macro RunInstaller MODE
   ClearErrors
-  ExecWait '"$INSTDIR\${INSTALLER}" ${MODE}' $0
+  ExecWait '"$INSTDIR\${INSTALLER}" ${MODE} $HWNDPARENT' $0
   ${If} ${Errors}
     StrCpy $0 "error"
   ${EndIf}
