@@ -52,3 +52,11 @@ else()
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   endforeach()
 endif()
+
+# The platform conformance probe against the simulated Windows (tests/conformance); its
+# transcript is compared with the one the same topics print under Wine.
+file(GLOB CONFORMANCE_TOPICS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/conformance/topic_*.cpp)
+add_executable(conformance_probe ${CMAKE_SOURCE_DIR}/tests/conformance/host_main.cpp
+                                 ${CMAKE_SOURCE_DIR}/tests/conformance/probe.cpp
+                                 ${CONFORMANCE_TOPICS})
+target_link_libraries(conformance_probe PRIVATE winsim)

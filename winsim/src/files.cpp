@@ -110,14 +110,34 @@ void FileSystem::Hold(const WideText& path, const std::string& holder, DWORD err
   node->holdError = error;
 }
 
+void FileSystem::HoldAsLoadedModule(const WideText& path, const std::string& holder) {
+  Hold(path, holder, ERROR_SHARING_VIOLATION);
+  if (Node* node = Find(path)) node->holdDeleteError = ERROR_ACCESS_DENIED;
+}
+
 void FileSystem::ReleaseHold(const WideText& path) {
   Node* node = Find(path);
-  if (node != nullptr) node->holder.clear();
+  if (node != nullptr) {
+    node->holder.clear();
+    node->holdDeleteError = 0;
+  }
+}
+
+void FileSystem::FinishPendingDelete(const WideText& key) {
+  Node* node = Find(key);
+  if (node == nullptr || !node->deletePending) return;
+  for (const auto& weak : node->opens) {
+    if (!weak.expired()) return;
+  }
+  Erase(key);
 }
 
 void FileSystem::ReleaseHoldsOf(const std::string& holder) {
   for (auto& entry : nodes_) {
-    if (entry.second.holder == holder) entry.second.holder.clear();
+    if (entry.second.holder == holder) {
+      entry.second.holder.clear();
+      entry.second.holdDeleteError = 0;
+    }
   }
 }
 
@@ -142,9 +162,26 @@ const std::string kVersionMarker(kVersionMarkerText, sizeof(kVersionMarkerText) 
 
 size_t VersionMarkerAt(const std::string& data) {
   size_t at = data.rfind(kVersionMarker);
-  return at != std::string::npos && data.size() - at == kVersionMarker.size() + 8
+  return at != std::string::npos && data.size() - at == kVersionMarker.size() + 16
              ? at
              : std::string::npos;
+}
+
+// The four numbers stored at offset `at` of the marker's payload (0 product, 8 file).
+std::array<WORD, 4> VersionAt(const std::string& data, size_t at) {
+  std::array<WORD, 4> version;
+  for (size_t i = 0, p = at; i < 4; ++i, p += 2) {
+    version[i] = static_cast<WORD>(static_cast<unsigned char>(data[p]) |
+                                   static_cast<unsigned char>(data[p + 1]) << 8);
+  }
+  return version;
+}
+
+void PutVersion(std::string& data, size_t at, const std::array<WORD, 4>& version) {
+  for (size_t i = 0, p = at; i < 4; ++i, p += 2) {
+    data[p] = static_cast<char>(version[i] & 0xFF);
+    data[p + 1] = static_cast<char>(version[i] >> 8);
+  }
 }
 }  // namespace
 
@@ -154,24 +191,28 @@ void FileSystem::SetProductVersion(const WideText& path, std::array<WORD, 4> ver
   size_t at = VersionMarkerAt(node->data);
   if (at != std::string::npos) node->data.resize(at);
   node->data += kVersionMarker;
-  for (WORD part : version) {
-    node->data.push_back(static_cast<char>(part & 0xFF));
-    node->data.push_back(static_cast<char>(part >> 8));
-  }
+  node->data.append(16, '\0');
+  PutVersion(node->data, node->data.size() - 16, version);
+  PutVersion(node->data, node->data.size() - 8, version);
+}
+
+void FileSystem::SetFileVersion(const WideText& path, std::array<WORD, 4> version) {
+  Node* node = Find(path);
+  if (node == nullptr) return;
+  if (VersionMarkerAt(node->data) == std::string::npos) SetProductVersion(path, version);
+  PutVersion(node->data, node->data.size() - 8, version);
 }
 
 std::optional<std::array<WORD, 4>> FileSystem::ProductVersion(const WideText& path) const {
   const Node* node = Find(path);
-  if (node == nullptr) return std::nullopt;
-  size_t at = VersionMarkerAt(node->data);
-  if (at == std::string::npos) return std::nullopt;
-  std::array<WORD, 4> version;
-  const std::string& data = node->data;
-  for (size_t i = 0, p = at + kVersionMarker.size(); i < 4; ++i, p += 2) {
-    version[i] = static_cast<WORD>(static_cast<unsigned char>(data[p]) |
-                                   static_cast<unsigned char>(data[p + 1]) << 8);
-  }
-  return version;
+  if (node == nullptr || VersionMarkerAt(node->data) == std::string::npos) return std::nullopt;
+  return VersionAt(node->data, node->data.size() - 16);
+}
+
+std::optional<std::array<WORD, 4>> FileSystem::FileVersion(const WideText& path) const {
+  const Node* node = Find(path);
+  if (node == nullptr || VersionMarkerAt(node->data) == std::string::npos) return std::nullopt;
+  return VersionAt(node->data, node->data.size() - 8);
 }
 
 }  // namespace winsim
@@ -236,6 +277,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
   if (node != nullptr && node->openDelay != 0) machine.Advance(node->openDelay);
   DWORD access = AccessOf(dwDesiredAccess);
   if (node != nullptr && node->directory) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (node != nullptr && node->deletePending) {
     SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
@@ -344,14 +389,20 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     return FALSE;
   }
   if (!node->holder.empty()) {
-    SetLastError(node->holdError);
+    SetLastError(node->holdDeleteError != 0 ? node->holdDeleteError : node->holdError);
+    return FALSE;
+  }
+  if (node->deletePending) {
+    SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
   if (OpenWithoutDeleteSharing(*node)) {
     SetLastError(ERROR_SHARING_VIOLATION);
     return FALSE;
   }
-  Files().Erase(path);
+  // Handles that allow deletion keep the file (and its name) until the last of them closes.
+  node->deletePending = true;
+  Files().FinishPendingDelete(path);
   winsim::PoisonLastError();
   return TRUE;
 }

@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "winsim/files.h"
 #include "winsim/machine.h"
 #include "winsim/text.h"
 
@@ -314,6 +315,15 @@ int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2) {
 BOOL WINAPI CloseHandle(HANDLE hObject) {
   WINSIM_ENTER_OR_FAIL(FALSE);
   Machine& machine = Machine::Current();
+  if (auto open =
+          machine.LookupHandle<winsim::FileSystem::OpenFile>(hObject, winsim::HandleKind::File)) {
+    machine.RemoveHandle(hObject, winsim::HandleKind::File);
+    winsim::WideText key = open->key;
+    open.reset();
+    machine.files().FinishPendingDelete(key);
+    winsim::PoisonLastError();
+    return TRUE;
+  }
   for (winsim::HandleKind kind :
        {winsim::HandleKind::File, winsim::HandleKind::Mutex, winsim::HandleKind::Process,
         winsim::HandleKind::Thread, winsim::HandleKind::Other}) {

@@ -220,6 +220,11 @@ BOOL WINAPI ControlService(SC_HANDLE hService, DWORD dwControl, LPSERVICE_STATUS
     SetLastError(error);
     return FALSE;
   }
+  // The service answers the control before it has stopped, however short its stop is.
+  lpServiceStatus->dwCurrentState = SERVICE_STOP_PENDING;
+  lpServiceStatus->dwControlsAccepted = 0;
+  lpServiceStatus->dwCheckPoint = 1;
+  lpServiceStatus->dwWaitHint = 2000;
   winsim::PoisonLastError();
   return TRUE;
 }

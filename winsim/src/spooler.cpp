@@ -68,8 +68,7 @@ WideText Spooler::MonitorDllPath(const SpoolerMonitor& monitor) const {
 void Spooler::LoadMonitor(const SpoolerMonitor& monitor) {
   FileSystem& files = Machine::Current().files();
   WideText path = MonitorDllPath(monitor);
-  // A file another program holds stays held by it: the spooler's load takes no hold away.
-  if (files.IsFile(path) && !files.IsHeld(path)) files.Hold(path, kSpoolerHolder);
+  if (files.IsFile(path) && !files.IsHeld(path)) files.HoldAsLoadedModule(path, kSpoolerHolder);
 }
 
 void Spooler::UnloadMonitor(const SpoolerMonitor& monitor) {
@@ -148,6 +147,45 @@ std::shared_ptr<SpoolerPrinter> Spooler::FindPrinter(const WideText& name) {
   return nullptr;
 }
 
+bool Spooler::IsPendingDeletion(const SpoolerPrinter& printer) {
+  return (printer.status & PRINTER_STATUS_PENDING_DELETION) != 0;
+}
+
+void Spooler::DeletePrinter(const std::shared_ptr<SpoolerPrinter>& printer) {
+  printer->status |= PRINTER_STATUS_PENDING_DELETION;
+  if (EqualsIgnoringCase(defaultPrinter, printer->name)) {
+    defaultPrinter.clear();
+    for (const auto& other : printers) {
+      if (!IsPendingDeletion(*other)) {
+        defaultPrinter = other->name;
+        break;
+      }
+    }
+  }
+  // Without queued jobs the printer goes at once; handles still open on it then fail.
+  if (printer->jobs == 0) RemovePrinter(printer);
+}
+
+void Spooler::RemovePrinter(const std::shared_ptr<SpoolerPrinter>& printer) {
+  printer->deleted = true;
+  printers.erase(std::remove(printers.begin(), printers.end(), printer), printers.end());
+}
+
+void Spooler::FinishPendingDeletion(const std::shared_ptr<SpoolerPrinter>& printer) {
+  if (printer->deleted || !IsPendingDeletion(*printer) || printer->jobs != 0 ||
+      printer->openHandles != 0) {
+    return;
+  }
+  RemovePrinter(printer);
+}
+
+void Spooler::CompleteJobs(const WideText& printerName) {
+  if (std::shared_ptr<SpoolerPrinter> printer = FindPrinter(printerName)) {
+    printer->jobs = 0;
+    FinishPendingDeletion(printer);
+  }
+}
+
 bool Spooler::HasPrintProcessor(const WideText& name) const {
   for (const WideText& processor : printProcessors) {
     if (EqualsIgnoringCase(processor, name)) return true;
@@ -208,8 +246,19 @@ void Spooler::LoadDriver(const WideText& name, const WideText& environment) {
   FileSystem& files = Machine::Current().files();
   for (const WideText* file : {&driver->driverFile, &driver->dataFile, &driver->configFile}) {
     WideText path = DriverFilePath(*driver, *file);
-    if (files.IsFile(path) && !files.IsHeld(path)) files.Hold(path, kSpoolerHolder);
+    if (files.IsFile(path) && !files.IsHeld(path)) files.HoldAsLoadedModule(path, kSpoolerHolder);
   }
+}
+
+void Spooler::LoadDriverUi(const SpoolerDriver& driver) {
+  FileSystem& files = Machine::Current().files();
+  WideText path = DriverFilePath(driver, driver.configFile);
+  if (files.IsFile(path)) files.HoldAsLoadedModule(path, kSpoolerHolder);
+}
+
+bool Spooler::IsHeldBySpooler(const WideText& path) const {
+  const FileSystem::Node* node = Machine::Current().files().Find(path);
+  return node != nullptr && node->holder == kSpoolerHolder;
 }
 
 bool Spooler::IsDriverLoaded(const SpoolerDriver& driver) const {
@@ -246,9 +295,13 @@ DWORD ResolvePrinterHandle(HANDLE handle, PrinterHandleObject** object) {
   Machine& machine = Machine::Current();
   if (!machine.spooler().IsRunning()) return RPC_S_SERVER_UNAVAILABLE;
   auto found = machine.LookupHandle<PrinterHandleObject>(handle, HandleKind::Printer);
-  if (found == nullptr || found->generation != machine.spooler().Generation() ||
-      (found->printer != nullptr && found->printer->deleted)) {
+  if (found == nullptr || found->generation != machine.spooler().Generation()) {
     return ERROR_INVALID_HANDLE;
+  }
+  // The platform looks the printer up by the handle's name; a deleted one is not found.
+  if (found->printer != nullptr &&
+      (found->printer->deleted || Spooler::IsPendingDeletion(*found->printer))) {
+    return ERROR_INVALID_PRINTER_NAME;
   }
   *object = found.get();
   return ERROR_SUCCESS;
@@ -343,10 +396,17 @@ using winsim::Machine;
 
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
   WINSIM_ENTER_OR_FAIL(FALSE);
+  Machine& machine = Machine::Current();
+  auto object =
+      machine.LookupHandle<winsim::PrinterHandleObject>(hPrinter, winsim::HandleKind::Printer);
   // The client side lets go of the handle even when the spooler has stopped meanwhile.
-  if (!Machine::Current().RemoveHandle(hPrinter, winsim::HandleKind::Printer)) {
+  if (!machine.RemoveHandle(hPrinter, winsim::HandleKind::Printer)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
+  }
+  if (object->printer != nullptr) {
+    --object->printer->openHandles;
+    machine.spooler().FinishPendingDeletion(object->printer);
   }
   winsim::PoisonLastError();
   return TRUE;

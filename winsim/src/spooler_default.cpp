@@ -38,15 +38,25 @@ BOOL WINAPI SetDefaultPrinterW(LPCWSTR pszPrinter) {
   if (!winsim::SpoolerAvailable()) return FALSE;
   winsim::Spooler& spooler = Machine::Current().spooler();
   if (pszPrinter == nullptr || pszPrinter[0] == 0) {
-    // Without a name the first printer becomes the default, unless there is one already.
-    if (spooler.defaultPrinter.empty() && !spooler.printers.empty()) {
-      spooler.defaultPrinter = spooler.printers.front()->name;
+    // Without a name the first printer becomes the default, unless there is one already; with
+    // no printer at all there is nothing to choose.
+    if (spooler.defaultPrinter.empty()) {
+      for (const auto& printer : spooler.printers) {
+        if (!winsim::Spooler::IsPendingDeletion(*printer)) {
+          spooler.defaultPrinter = printer->name;
+          break;
+        }
+      }
+      if (spooler.defaultPrinter.empty()) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+      }
     }
     winsim::PoisonLastError();
     return TRUE;
   }
   auto printer = spooler.FindPrinter(winsim::FromPtr(pszPrinter));
-  if (printer == nullptr) {
+  if (printer == nullptr || winsim::Spooler::IsPendingDeletion(*printer)) {
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return FALSE;
   }

@@ -138,6 +138,14 @@ bool UsedByOtherDriver(const Spooler& spooler, const SpoolerDriver& driver, cons
   return false;
 }
 
+// Without APD_COPY_ALL_FILES a file is copied only when it is not older than the one in place;
+// the simulated files carry no time stamps, so their file versions decide.
+bool IsNewer(const FileSystem& files, const WideText& installed, const WideText& source) {
+  auto old = files.FileVersion(installed);
+  auto candidate = files.FileVersion(source);
+  return old && candidate && *old > *candidate;
+}
+
 }  // namespace
 
 BOOL WINAPI EnumPrinterDriversW(LPWSTR pName, LPWSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo,
@@ -276,7 +284,9 @@ BOOL WINAPI AddPrinterDriverExW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo,
   driver.dataFile = BaseName(sources[1]);
   driver.configFile = BaseName(sources[2]);
 
-  // Every source must be there, and every destination writable, before anything is copied.
+  // Every source must be there, and every destination writable, before anything is copied. A
+  // destination the spooler has loaded is moved aside (the platform deletes it later), so it
+  // does not stand in the way.
   FileSystem& files = Machine::Current().files();
   for (const WideText& source : sources) {
     WideText path = SourcePath(spooler, environment, source);
@@ -284,21 +294,20 @@ BOOL WINAPI AddPrinterDriverExW(LPWSTR pName, DWORD Level, LPBYTE pDriverInfo,
       SetLastError(ERROR_FILE_NOT_FOUND);
       return FALSE;
     }
-    const FileSystem::Node* destination =
-        files.Find(spooler.DriverFilePath(driver, BaseName(source)));
-    if (destination != nullptr && !destination->holder.empty()) {
+    WideText to = spooler.DriverFilePath(driver, BaseName(source));
+    const FileSystem::Node* destination = files.Find(to);
+    if (destination != nullptr && !destination->holder.empty() && !spooler.IsHeldBySpooler(to)) {
       SetLastError(destination->holdError);
       return FALSE;
     }
   }
-  // The files are copied whatever the flags say: the simulated files carry no time stamps that
-  // APD_COPY_NEW_FILES could compare.
-  (void)dwFileCopyFlags;
   for (const WideText& source : sources) {
     WideText from = SourcePath(spooler, environment, source);
     WideText to = spooler.DriverFilePath(driver, BaseName(source));
     if (FileSystem::Key(from) == FileSystem::Key(to)) continue;
+    if (!(dwFileCopyFlags & APD_COPY_ALL_FILES) && IsNewer(files, to, from)) continue;
     files.AddFile(to, files.Contents(from));
+    files.ReleaseHold(to);
   }
   if (SpoolerDriver* existing = spooler.FindDriver(driver.name, environment)) {
     *existing = driver;  // an upgrade replaces the driver's description

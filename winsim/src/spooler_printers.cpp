@@ -146,23 +146,11 @@ void StorePrinterInfo(SpoolerPrinter& printer, const PRINTER_INFO_2W& info) {
 
 HANDLE AddPrinterHandle(std::shared_ptr<SpoolerPrinter> printer, ACCESS_MASK access) {
   auto object = std::make_shared<PrinterHandleObject>();
+  if (printer != nullptr) ++printer->openHandles;
   object->printer = std::move(printer);
   object->access = access;
   object->generation = Machine::Current().spooler().Generation();
   return Machine::Current().AddHandle(winsim::HandleKind::Printer, object);
-}
-
-void RemovePrinterNow(Spooler& spooler, const std::shared_ptr<SpoolerPrinter>& printer) {
-  printer->deleted = true;
-  if (winsim::EqualsIgnoringCase(spooler.defaultPrinter, printer->name)) {
-    spooler.defaultPrinter.clear();
-  }
-  for (auto it = spooler.printers.begin(); it != spooler.printers.end(); ++it) {
-    if (*it == printer) {
-      spooler.printers.erase(it);
-      return;
-    }
-  }
 }
 
 }  // namespace
@@ -216,7 +204,7 @@ BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFA
     return FALSE;
   }
   std::shared_ptr<SpoolerPrinter> printer = spooler.FindPrinter(name);
-  if (printer == nullptr) {
+  if (printer == nullptr || Spooler::IsPendingDeletion(*printer)) {
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return FALSE;
   }
@@ -350,6 +338,10 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
   auto printer = std::make_shared<SpoolerPrinter>();
   StorePrinterInfo(*printer, *info);
   spooler.printers.push_back(printer);
+  if (const winsim::SpoolerDriver* driver =
+          spooler.FindDriver(printer->driver, winsim::kNativeEnvironment)) {
+    spooler.LoadDriverUi(*driver);
+  }
   HANDLE handle = AddPrinterHandle(printer, PRINTER_ALL_ACCESS);
   winsim::PoisonLastError();
   return handle;
@@ -357,19 +349,21 @@ HANDLE WINAPI AddPrinterW(LPWSTR pName, DWORD Level, LPBYTE pPrinter) {
 
 BOOL WINAPI DeletePrinter(HANDLE hPrinter) {
   WINSIM_ENTER_OR_FAIL(FALSE);
+  Machine& machine = Machine::Current();
+  auto object = machine.LookupHandle<PrinterHandleObject>(hPrinter, winsim::HandleKind::Printer);
+  // Deleting a printer that is already deleted (through another handle) changes nothing.
+  if (object != nullptr && object->printer != nullptr && machine.spooler().IsRunning() &&
+      object->generation == machine.spooler().Generation() &&
+      (object->printer->deleted || Spooler::IsPendingDeletion(*object->printer))) {
+    winsim::PoisonLastError();
+    return TRUE;
+  }
   PrinterHandleObject* handle = nullptr;
   if (DWORD error = winsim::ResolvePrinter(hPrinter, DELETE, &handle)) {
     SetLastError(error);
     return FALSE;
   }
-  Spooler& spooler = Machine::Current().spooler();
-  if (handle->printer->jobs != 0) {
-    // A printer with queued jobs is only marked; it goes once its jobs are done, which in this
-    // simulation (no printing) is never.
-    handle->printer->status |= PRINTER_STATUS_PENDING_DELETION;
-  } else {
-    RemovePrinterNow(spooler, handle->printer);
-  }
+  machine.spooler().DeletePrinter(handle->printer);
   winsim::PoisonLastError();
   return TRUE;
 }

@@ -63,26 +63,33 @@ std::string TextValueBlock(const WideText& key, const WideText& text) {
   return Block(key, kTextValue, value, static_cast<WORD>(text.size() + 1), std::string());
 }
 
-std::string BuildResource(const std::array<WORD, 4>& version) {
-  VS_FIXEDFILEINFO fixed = {};
-  fixed.dwSignature = VS_FFI_SIGNATURE;
-  fixed.dwStrucVersion = VS_FFI_STRUCVERSION;
-  fixed.dwProductVersionMS = (static_cast<DWORD>(version[0]) << 16) | version[1];
-  fixed.dwProductVersionLS = (static_cast<DWORD>(version[2]) << 16) | version[3];
-  fixed.dwFileVersionMS = fixed.dwProductVersionMS;
-  fixed.dwFileVersionLS = fixed.dwProductVersionLS;
-  fixed.dwFileFlagsMask = VS_FFI_FILEFLAGSMASK;
-  fixed.dwFileOS = VOS_NT_WINDOWS32;
-  fixed.dwFileType = VFT_DLL;
-  std::string fixedBytes(reinterpret_cast<const char*>(&fixed), sizeof(fixed));
-
+std::string VersionText(const std::array<WORD, 4>& version) {
   std::string text;
   for (size_t i = 0; i < version.size(); ++i) {
     if (i != 0) text += '.';
     text += std::to_string(version[i]);
   }
-  std::string table = Block(u"040904B0", kTextValue, std::string(), 0,
-                            TextValueBlock(u"ProductVersion", winsim::Widen(text)));
+  return text;
+}
+
+std::string BuildResource(const std::array<WORD, 4>& version,
+                          const std::array<WORD, 4>& fileVersion) {
+  VS_FIXEDFILEINFO fixed = {};
+  fixed.dwSignature = VS_FFI_SIGNATURE;
+  fixed.dwStrucVersion = VS_FFI_STRUCVERSION;
+  fixed.dwProductVersionMS = (static_cast<DWORD>(version[0]) << 16) | version[1];
+  fixed.dwProductVersionLS = (static_cast<DWORD>(version[2]) << 16) | version[3];
+  fixed.dwFileVersionMS = (static_cast<DWORD>(fileVersion[0]) << 16) | fileVersion[1];
+  fixed.dwFileVersionLS = (static_cast<DWORD>(fileVersion[2]) << 16) | fileVersion[3];
+  fixed.dwFileFlagsMask = VS_FFI_FILEFLAGSMASK;
+  fixed.dwFileOS = VOS_NT_WINDOWS32;
+  fixed.dwFileType = VFT_DLL;
+  std::string fixedBytes(reinterpret_cast<const char*>(&fixed), sizeof(fixed));
+
+  std::string table =
+      Block(u"040904B0", kTextValue, std::string(), 0,
+            TextValueBlock(u"FileVersion", winsim::Widen(VersionText(fileVersion))) +
+                TextValueBlock(u"ProductVersion", winsim::Widen(VersionText(version))));
   std::string strings = Block(u"StringFileInfo", kTextValue, std::string(), 0, table);
   std::string translation(reinterpret_cast<const char*>(&kUsEnglishUnicode),
                           sizeof(kUsEnglishUnicode));
@@ -110,7 +117,7 @@ std::string ResourceOf(LPCWSTR fileName) {
     SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return std::string();
   }
-  return BuildResource(*version);
+  return BuildResource(*version, *files.FileVersion(path));
 }
 
 struct BlockView {

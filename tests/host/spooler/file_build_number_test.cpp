@@ -34,6 +34,12 @@ TEST_F(FileBuildNumberTest, IsTheFourthNumberOfTheProductVersion) {
   }
 }
 
+TEST_F(FileBuildNumberTest, ComesFromTheProductVersionNotTheFileVersion) {
+  SetVersion({1, 0, 0, 2609});
+  machine().files().SetFileVersion(winsim::FromPtr(kPath), {1, 0, 0, 1000});
+  EXPECT_EQ(FileBuildNumber(kPath), 2609);
+}
+
 TEST_F(FileBuildNumberTest, MissingFileOrResourceGivesMinusOne) {
   EXPECT_EQ(FileBuildNumber(kPath), -1) << "no version resource";
   EXPECT_EQ(FileBuildNumber(L"C:\\vexa\\drv\\absent.dll"), -1);

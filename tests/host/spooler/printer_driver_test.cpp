@@ -62,6 +62,17 @@ TEST_F(InstallPrinterDriverTest, StagesAddsWithEveryFileAndCleansUp) {
   EXPECT_TRUE(PendingDeletes().empty());
 }
 
+// The driver is added with APD_COPY_ALL_FILES: an installed file of a newer build is replaced
+// too, which a copy of new files only would keep.
+TEST_F(InstallPrinterDriverTest, ReplacesInstalledFilesOfANewerBuild) {
+  files().SetProductVersion(Widen(std::string(kModuleDir) + "zqvdrv64.dll"), {1, 0, 0, 2609});
+  files().AddFile(Widen(Installed("zqvdrv64.dll")), "installed");
+  files().SetProductVersion(Widen(Installed("zqvdrv64.dll")), {1, 0, 0, 2700});
+  InstallPrinterDriver(state);
+  EXPECT_EQ(state.errorCount, 0);
+  EXPECT_EQ(files().FileVersion(Widen(Installed("zqvdrv64.dll")))->at(3), 2609);
+}
+
 TEST_F(InstallPrinterDriverTest, WithoutAHelpFileTheDriverIsAddedWithoutOne) {
   files().Remove(Widen(std::string(kModuleDir) + "zqvhelp.chm"));
   InstallPrinterDriver(state);
@@ -272,6 +283,18 @@ TEST_F(RemovePrinterDriverTest, ADriverStillHeldIsDeletedAfterASpoolerRestart) {
   EXPECT_EQ(state.errorCount, 0);
   EXPECT_EQ(OurDriver(), nullptr);
   EXPECT_EQ(machine().CallCount("DeletePrinterDriverExW"), 2u);
+}
+
+// The driver is deleted with DPD_DELETE_ALL_FILES, which refuses while another driver shares one
+// of its files (a deletion of unused files only would remove it and keep the shared file).
+TEST_F(RemovePrinterDriverTest, AFileSharedWithAnotherDriverKeepsOursInstalled) {
+  InstallPrinterDriver(state);
+  state.logText.Release();
+  spooler().AddDriver(u"Other").configFile = u"zqvui64.dll";
+  Run();
+  EXPECT_EQ(state.errorCount, 1);
+  EXPECT_NE(OurDriver(), nullptr);
+  EXPECT_TRUE(files().Exists(Widen(Installed("zqvhelp.chm"))));
 }
 
 TEST_F(RemovePrinterDriverTest, ADriverThatStaysIsErrorFourteen) {

@@ -245,15 +245,19 @@ TEST_F(SpoolerSimTest, APrinterWithJobsIsOnlyMarkedForDeletion) {
   EXPECT_EQ(spooler().printers.size(), 2u);
   EXPECT_EQ(spooler().FindPrinter(u"Laser")->status & PRINTER_STATUS_PENDING_DELETION,
             static_cast<DWORD>(PRINTER_STATUS_PENDING_DELETION));
+  HANDLE again = nullptr;
+  EXPECT_FALSE(OpenPrinterW(W(u"Laser"), &again, nullptr)) << "never opened again by name";
   ClosePrinter(laser);
   HANDLE second = Open(u"Second", DELETE);
   EXPECT_TRUE(DeletePrinter(second));
   EXPECT_EQ(spooler().FindPrinter(u"Second"), nullptr);
-  EXPECT_EQ(spooler().defaultPrinter, u"") << "the default went with its printer";
+  EXPECT_EQ(spooler().defaultPrinter, u"") << "a printer that is going never becomes the default";
   DWORD needed = 0;
   EXPECT_FALSE(GetPrinterW(second, 2, nullptr, 0, &needed));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PRINTER_NAME));
   ClosePrinter(second);
+  spooler().CompleteJobs(u"Laser");
+  EXPECT_EQ(spooler().FindPrinter(u"Laser"), nullptr) << "gone with its jobs and handles";
 }
 
 TEST_F(SpoolerSimTest, ALoadedMonitorHoldsItsDllUntilDeletedOrStopped) {

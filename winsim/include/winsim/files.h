@@ -1,7 +1,10 @@
 // Simulated file system: files and directories by full path, compared without letter case
 // ("/" counts as "\"). Files can be held: while held, deleting or opening them for writing
-// fails with the hold's error, as for a DLL the spooler has loaded; a holder can let go of all
-// its files at once (the spooler does when it stops).
+// fails with the hold's error; a file held as a loaded module (a DLL the spooler has loaded)
+// fails a deletion with ERROR_ACCESS_DENIED and a write-open with ERROR_SHARING_VIOLATION, as
+// the platform does. A holder can let go of all its files at once (the spooler does when it
+// stops). A file deleted while handles that allow deletion are open keeps its name until the
+// last of them closes: it can still be read through them, but not opened again.
 #pragma once
 
 #include <array>
@@ -34,6 +37,7 @@ class FileSystem {
   // Holds: error is ERROR_SHARING_VIOLATION or ERROR_ACCESS_DENIED.
   void Hold(const WideText& path, const std::string& holder = "process",
             DWORD error = ERROR_SHARING_VIOLATION);
+  void HoldAsLoadedModule(const WideText& path, const std::string& holder);
   void ReleaseHold(const WideText& path);
   void ReleaseHoldsOf(const std::string& holder);
   bool IsHeld(const WideText& path) const;
@@ -44,9 +48,12 @@ class FileSystem {
   void SetWriteLimit(const WideText& path, DWORD bytesPerCall);
   // The product version a version resource of the file carries, as four numbers. It is kept in
   // the file's bytes (a marker at their end), so that a copy of the file carries it too; set
-  // the contents first.
+  // the contents first. The file version is the product version unless SetFileVersion (called
+  // after SetProductVersion) gives it apart.
   void SetProductVersion(const WideText& path, std::array<WORD, 4> version);
+  void SetFileVersion(const WideText& path, std::array<WORD, 4> version);
   std::optional<std::array<WORD, 4>> ProductVersion(const WideText& path) const;
+  std::optional<std::array<WORD, 4>> FileVersion(const WideText& path) const;
 
   // Used by the simulated calls.
   struct Node {
@@ -55,6 +62,8 @@ class FileSystem {
     std::string data;
     std::string holder;  // empty: not held
     DWORD holdError = 0;
+    DWORD holdDeleteError = 0;  // 0: holdError
+    bool deletePending = false;
     DWORD openDelay = 0;
     DWORD writeLimit = 0;
     std::vector<std::weak_ptr<OpenFile>> opens;
@@ -70,6 +79,8 @@ class FileSystem {
   bool ParentExists(const WideText& path) const;
   Node& Create(const WideText& path, bool directory);
   void Erase(const WideText& path);
+  // Removes a file whose deletion waited for its handles once none is open any more.
+  void FinishPendingDelete(const WideText& key);
   static WideText Key(const WideText& path);
 
  private:

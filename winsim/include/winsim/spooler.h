@@ -80,8 +80,12 @@ struct SpoolerPrinter {
   // Printer data by key and value name, both kept in ASCII lower case (the spooler compares
   // them without letter case). The plain calls use the key "PrinterDriverData".
   std::map<std::string, std::map<std::string, PrinterDataValue>> data;
-  // Set once the printer is deleted; handles still open on it then fail.
+  // Set once the printer is deleted; handles still open on it then fail with
+  // ERROR_INVALID_PRINTER_NAME. A printer deleted while it has queued jobs is only marked
+  // (PRINTER_STATUS_PENDING_DELETION): it can no longer be opened by name or become the
+  // default, and goes once its jobs are done and its last handle is closed.
   bool deleted = false;
+  unsigned openHandles = 0;
 };
 
 class Spooler {
@@ -124,6 +128,15 @@ class Spooler {
   // Full path of one of a driver's files.
   WideText DriverFilePath(const SpoolerDriver& driver, const WideText& file) const;
 
+  // What DeletePrinter does: removes the printer, or only marks it while it has queued jobs.
+  // The default printer, when deleted, passes to the first printer that is not going.
+  void DeletePrinter(const std::shared_ptr<SpoolerPrinter>& printer);
+  // Removes a marked printer once it has neither queued jobs nor open handles.
+  void FinishPendingDeletion(const std::shared_ptr<SpoolerPrinter>& printer);
+  // Printing is not simulated: a test ends a printer's queued jobs with this.
+  void CompleteJobs(const WideText& printerName);
+  static bool IsPendingDeletion(const SpoolerPrinter& printer);
+
   // Staging helpers for tests.
   SpoolerPrinter& AddPrinter(const WideText& name, const WideText& driver, const WideText& port);
   SpoolerDriver& AddDriver(const WideText& name, const WideText& environment = kNativeEnvironment);
@@ -137,6 +150,11 @@ class Spooler {
   // the driver cannot be deleted until the spooler stops.
   void LoadDriver(const WideText& name, const WideText& environment = kNativeEnvironment);
   bool IsDriverLoaded(const SpoolerDriver& driver) const;
+  // What adding a printer does: the spooler loads the driver's configuration DLL, and keeps it
+  // loaded (the file held) until it stops.
+  void LoadDriverUi(const SpoolerDriver& driver);
+  // True for a file the spooler holds because it has loaded it.
+  bool IsHeldBySpooler(const WideText& path) const;
   void UnloadDriver(const SpoolerDriver& driver);
 
   // Where the spooler loads monitor DLLs from: the machine's system directory.
@@ -157,6 +175,8 @@ class Spooler {
   std::function<void(const PRINTER_INFO_2W&)> onAddPrinter;
 
  private:
+  void RemovePrinter(const std::shared_ptr<SpoolerPrinter>& printer);
+
   bool running_ = true;
   unsigned generation_ = 0;
   std::vector<std::pair<WideText, WideText>> loadedDrivers_;  // name, environment
