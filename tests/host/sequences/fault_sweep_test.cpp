@@ -157,6 +157,23 @@ class FaultSweepTest : public SequenceTest {
     return "";
   }
 
+  // A sequence that answers success left what it promised.
+  std::string SuccessProblem(const std::string& mode, int exitCode) {
+    bool ours = false;
+    for (const auto& printer : spooler().printers) {
+      if (!printer->deleted && printer->driver == u"vexaWriter printer") ours = true;
+    }
+    if ((mode == "install" || mode == "in_notray") && (exitCode == 1 || exitCode == 101) &&
+        !(OurMonitorRegistered() && OurDriverRegistered() && ours)) {
+      return "success without monitor, driver or printer";
+    }
+    if (mode == "uninstall" && (exitCode == 2 || exitCode == 101) &&
+        (OurMonitorRegistered() || OurDriverRegistered() || ours)) {
+      return "success with monitor, driver or printer left";
+    }
+    return "";
+  }
+
   // Without its arguments the program knows no mode to run.
   bool AnswersAsTheModeMay(const std::string& mode, const std::string& fn, int exitCode) {
     if (fn == "CommandLineToArgvW") return exitCode == 6;
@@ -206,6 +223,7 @@ class FaultSweepTest : public SequenceTest {
     } else if (logShown) {
       problem = IndentationProblem(mode, outcome.log, fn.empty());
     }
+    if (problem.empty()) problem = SuccessProblem(mode, outcome.exitCode);
     if (!problem.empty()) {
       ++failures_;
       std::string fault = fn.empty() ? ""
