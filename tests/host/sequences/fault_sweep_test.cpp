@@ -157,15 +157,31 @@ class FaultSweepTest : public SequenceTest {
     return "";
   }
 
-  // A sequence that answers success left what it promised.
-  std::string SuccessProblem(const std::string& mode, int exitCode) {
-    bool ours = false;
+  // Our printers, each with whether it carries a settings key: those are the printers an
+  // install takes out and puts back.
+  std::map<std::string, bool> PrintersOfOurs() {
+    std::map<std::string, bool> printers;
     for (const auto& printer : spooler().printers) {
-      if (!printer->deleted && printer->driver == u"vexaWriter printer") ours = true;
+      if (printer->deleted || printer->driver != u"vexaWriter printer") continue;
+      auto key = printer->data.find("printerdriverdata");
+      printers[Utf8(printer->name)] = key != printer->data.end() && key->second.count("subkey");
     }
-    if ((mode == "install" || mode == "in_notray") && (exitCode == 1 || exitCode == 101) &&
-        !(OurMonitorRegistered() && OurDriverRegistered() && ours)) {
-      return "success without monitor, driver or printer";
+    return printers;
+  }
+
+  // A sequence that answers success left what it promised: an install our monitor, driver and
+  // a printer, and every printer of ours with settings it found; an uninstall none of ours.
+  std::string SuccessProblem(const std::string& mode, int exitCode,
+                             const std::map<std::string, bool>& before) {
+    std::map<std::string, bool> after = PrintersOfOurs();
+    bool ours = !after.empty();
+    if ((mode == "install" || mode == "in_notray") && (exitCode == 1 || exitCode == 101)) {
+      if (!(OurMonitorRegistered() && OurDriverRegistered() && ours)) {
+        return "success without monitor, driver or printer";
+      }
+      for (const auto& [name, settings] : before) {
+        if (settings && after.count(name) == 0) return "success without printer " + name;
+      }
     }
     if (mode == "uninstall" && (exitCode == 2 || exitCode == 101) &&
         (OurMonitorRegistered() || OurDriverRegistered() || ours)) {
@@ -197,6 +213,7 @@ class FaultSweepTest : public SequenceTest {
       }
     }
     uint64_t start = machine().ElapsedMilliseconds();
+    std::map<std::string, bool> printersBefore = PrintersOfOurs();
     Outcome outcome = RunLogged(mode);
     ++runs_;
     if (calls != nullptr) {
@@ -223,7 +240,7 @@ class FaultSweepTest : public SequenceTest {
     } else if (logShown) {
       problem = IndentationProblem(mode, outcome.log, fn.empty());
     }
-    if (problem.empty()) problem = SuccessProblem(mode, outcome.exitCode);
+    if (problem.empty()) problem = SuccessProblem(mode, outcome.exitCode, printersBefore);
     if (!problem.empty()) {
       ++failures_;
       std::string fault = fn.empty() ? ""

@@ -228,6 +228,34 @@ TEST_F(RemoveAllPrintersTest, TheSettingsKeyNameIsReadWithinItsLimits) {
   }
 }
 
+// A reinstall re-creates only the printers it saved: one whose settings cannot be saved stays.
+TEST_F(RemoveAllPrintersTest, DuringAReinstallAPrinterWhoseSettingsCannotBeSavedStays) {
+  struct Case {
+    const char* function;
+    DWORD error;
+    const char* key;  // where the printer keeps its settings key name
+  } cases[] = {{"OpenPrinterW", ERROR_ACCESS_DENIED, "DsUser"},
+               {"GetPrinterDataA", RPC_S_SERVER_UNAVAILABLE, "PrinterDriverData"},
+               {"GetPrinterDataExA", RPC_S_SERVER_UNAVAILABLE, "DsUser"},
+               {"GlobalAlloc", ERROR_NOT_ENOUGH_MEMORY, "DsUser"}};
+  for (const Case& c : cases) {
+    for (int reinstall : {1, 0}) {
+      SCOPED_TRACE(std::string(c.function) + (reinstall ? " reinstall" : " uninstall"));
+      winsim::Spooler::SetStringData(Ours("A"), c.key, "SubKey", "key-a");
+      TakePrinterSnapshot(state.printers);
+      state.checkMonitorVersion = reinstall;
+      machine().FailCall(c.function, machine().CallCount(c.function) + 1, c.error);
+      RemoveAllPrinters(state);
+      EXPECT_EQ(Log().find("Can't read the settings of printer A, it stays") != std::string::npos,
+                reinstall == 1);
+      EXPECT_EQ(Remaining(), reinstall ? Names{"A"} : Names{});
+      EXPECT_EQ(Saved(), Names{});
+      ReleaseInstallState(state);
+      spooler().printers.clear();
+    }
+  }
+}
+
 TEST_F(RemoveAllPrintersTest, APrinterThatCannotBeOpenedForDeletionIsErrorSixteen) {
   winsim::Spooler::SetStringData(Ours("A"), "DsUser", "SubKey", "key-a");
   machine().FailCall("OpenPrinterW", 2, ERROR_ACCESS_DENIED);  // the first is for the key
