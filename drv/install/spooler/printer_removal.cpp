@@ -42,7 +42,10 @@ void RemoveAllPrinters(InstallState& state) {
 bool SavePrinterSubKey(InstallState& state, PRINTER_INFO_2W& record) {
   UniquePrinter printer;
   if (record.pPrinterName == nullptr) return true;  // a null name would open the print server
-  if (!OpenPrinterW(record.pPrinterName, printer.put(), nullptr)) return false;
+  if (!OpenPrinterW(record.pPrinterName, printer.put(), nullptr)) {
+    return GetLastError() ==
+           ERROR_INVALID_PRINTER_NAME;  // gone since the snapshot: nothing to keep
+  }
   char subKey[kSubKeyBufferBytes] = {};
   if (!ReadPrinterSubKey(printer.get(), subKey)) return false;
   if (subKey[0] == 0) return true;

@@ -14,7 +14,7 @@ struct InstallState;
 void RemoveAllPrinters(InstallState& state);
 // Pushes a node for the printer when its "SubKey" value can be read and is not empty; logs
 // nothing. False when the printer has settings that could not be saved, or may have: it could
-// not be opened, the value not be read, or the node not be made.
+// not be opened (other than for being gone), the value not be read, or the node not be made.
 bool SavePrinterSubKey(InstallState& state, PRINTER_INFO_2W& record);
 // "#DeletePrinter(name)": purges and deletes the printer; errors 16 and 17.
 void RemovePrinter(InstallState& state, const WCHAR* printerName);
