@@ -61,6 +61,9 @@ class Machine {
   // Total virtual time that has passed through Sleep and waits since the machine was made.
   uint64_t ElapsedMilliseconds() const { return elapsed_; }
   unsigned SleepCount() const { return sleepCount_; }
+  // The local date and time when the machine was made; GetLocalTime reports it plus the
+  // virtual time elapsed since (wDayOfWeek is recomputed).
+  SYSTEMTIME localTimeAtStart = {2026, 3, 1, 9, 8, 5, 7, 250};
 
   DWORD lastError = 0;
 
@@ -69,6 +72,8 @@ class Machine {
   // Every call of the function from the nth on fails with the error.
   void FailCallsFrom(const std::string& function, unsigned nth, DWORD error);
   unsigned CallCount(const std::string& function) const;
+  // Every function called so far, with its count.
+  const std::map<std::string, unsigned>& CallCounts() const { return callCounts_; }
   // Counts the call and returns the error to fail it with, or 0 to let it run.
   DWORD EnterCall(const char* function);
 

@@ -10,8 +10,13 @@ if [ ! -f "$SETUP_EXE" ]; then
   echo "skipped: makensis is not installed, so no setup program was made"
   exit 0
 fi
-wine_new_prefix 60_setup
+wine_new_prefix 80_setup
 trap wine_end EXIT
+wine_start_session
+wine_install_tools
+# Wine's own spooler refuses a null data type (install error 15) and DPD_DELETE_ALL_FILES
+# (uninstall error 14); the forwarding winspool.drv behaves as Windows does there.
+wine_use_forwarder
 mkdir -p "$WINEPREFIX/drive_c/setup"
 cp "$SETUP_EXE" "$WINEPREFIX/drive_c/setup/"
 
@@ -62,44 +67,44 @@ file windows/system32/zqvmon64.dll"
 
 [ -z "$(our_state)" ] || fail "the clean prefix already holds: $(our_state)"
 
-# Wine's own spooler refuses a null data type (install error 15) and DPD_DELETE_ALL_FILES
-# (uninstall error 14); the forwarding winspool.drv behaves as Windows does there.
-if declare -F wine_use_forwarder >/dev/null && wine_use_forwarder; then
-  # Started from another folder than its own: neither the setup nor the installer may care.
-  # The display stays: a message box shown despite /S would wait until the timeout.
-  for step in install repair; do
-    rc=$(cd "$WINEPREFIX/drive_c/windows" && wine_exit_code 'C:\setup\vexaWriter-setup.exe /S')
-    installer_rc=$(reg_sz "$uninstall_key" InstallerExitCode)
-    echo "$step: setup exit code $rc, zqvinst64 install exit code ${installer_rc:-none}"
-    our_state | sed 's/^/    /'
-    expect_eq "$rc" 0 "setup exit code ($step)"
-    expect_eq "$installer_rc" 1 "installer exit code ($step)"
-    expect_eq "$(our_state)" "$installed_state" "state after the $step"
-  done
-
-  # The uninstaller re-launches a copy of itself from %TEMP% with "_?=<folder>" and returns at
-  # once; doing the same here makes the wait and the exit code those of the real uninstall.
-  # "_?=" must be the unquoted end of the command line.
-  cp "$unix_dir/uninstall.exe" "$WINEPREFIX/drive_c/windows/temp/vexaWriter-uninstall.exe"
-  rc=$(wine_exit_code "C:\windows\temp\vexaWriter-uninstall.exe /S _?=$program_dir")
-  rm -f "$WINEPREFIX/drive_c/windows/temp/vexaWriter-uninstall.exe"
-  echo "uninstall: uninstaller exit code $rc"
+# Started from another folder than its own: neither the setup nor the installer may care.
+# The display stays: a message box shown despite /S would wait until the timeout.
+for step in install repair; do
+  rc=$(cd "$WINEPREFIX/drive_c/windows" && wine_exit_code 'C:\setup\vexaWriter-setup.exe /S')
+  installer_rc=$(reg_sz "$uninstall_key" InstallerExitCode)
+  echo "$step: setup exit code $rc, zqvinst64 install exit code ${installer_rc:-none}"
   our_state | sed 's/^/    /'
-  expect_eq "$rc" 0 "uninstaller exit code"
-  expect_eq "$(our_state)" "" "what is left after the uninstall"
-  [ -e "$unix_dir" ] && fail "the program folder is still there"
-else
-  echo "no forwarding winspool.drv: install, repair and uninstall not checked"
-fi
+  expect_eq "$rc" 0 "setup exit code ($step)"
+  expect_eq "$installer_rc" 1 "installer exit code ($step)"
+  expect_eq "$(our_state)" "$installed_state" "state after the $step"
+done
+
+# The uninstaller re-launches a copy of itself from %TEMP% with "_?=<folder>" and returns at
+# once; doing the same here makes the wait and the exit code those of the real uninstall.
+# "_?=" must be the unquoted end of the command line.
+cp "$unix_dir/uninstall.exe" "$WINEPREFIX/drive_c/windows/temp/vexaWriter-uninstall.exe"
+rc=$(wine_exit_code "C:\windows\temp\vexaWriter-uninstall.exe /S _?=$program_dir")
+rm -f "$WINEPREFIX/drive_c/windows/temp/vexaWriter-uninstall.exe"
+echo "uninstall: uninstaller exit code $rc"
+our_state | sed 's/^/    /'
+expect_eq "$rc" 0 "uninstaller exit code"
+expect_eq "$(our_state)" "" "what is left after the uninstall"
+[ -e "$unix_dir" ] && fail "the program folder is still there"
 
 # A failed install fails the setup with the installer's code. Without a "spooler" service the
 # installer reports error 2 and shows its log window, so this run has no display.
+unset DISPLAY
 wine_end
 wine sc delete spooler >/dev/null 2>&1 || fail "could not delete the spooler service"
 wine_end
-rc=$(unset DISPLAY && wine_exit_code 'C:\setup\vexaWriter-setup.exe /S')
+wine_start_session
+rc=$(wine_exit_code 'C:\setup\vexaWriter-setup.exe /S')
 installer_rc=$(reg_sz "$uninstall_key" InstallerExitCode)
 echo "install without a spooler: setup exit code $rc, zqvinst64 install exit code $installer_rc"
 expect_eq "$rc" 100 "setup exit code when the installer failed"
 expect_eq "$installer_rc" 100 "installer exit code without a spooler"
+# The log the setup's message names holds that run.
+temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
+tr -d '\r' <"$temp/vexaWriter-setup.log" | tail -n 1 | grep -qx 'Exit code 100' ||
+  fail "the last entry of %TEMP%\vexaWriter-setup.log is not the failed install"
 echo "setup: ok"

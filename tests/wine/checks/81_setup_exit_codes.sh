@@ -4,7 +4,6 @@
 # logs each mode with its working directory), run silently with the display on, so that a
 # message box shown despite /S would wait until the timeout.
 source "$(dirname "$0")/../lib.sh"
-TOOLS_DIR=${TOOLS_DIR:-$WINE_ROOT/build/win64/wine-tools}
 if ! command -v makensis >/dev/null; then
   echo "skipped: makensis is not installed"
   exit 0
@@ -14,7 +13,7 @@ package=$WINE_WORK/scripted_package
 rm -rf "$package"
 cp -a "$PACKAGE_DIR" "$package"
 cp "$TOOLS_DIR/scripted_installer.exe" "$package/drv/zqvinst64.exe"
-wine_new_prefix 61_setup_exit_codes
+wine_new_prefix 81_setup_exit_codes
 trap wine_end EXIT
 mkdir -p "$WINEPREFIX/drive_c/setup"
 makensis -V1 -DPACKAGE_DIR="$package" -DOUTFILE="$WINEPREFIX/drive_c/setup/setup.exe" \
