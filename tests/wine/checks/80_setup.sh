@@ -108,6 +108,3 @@ temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')" 2>/de
 tr -d '\r' <"$temp/vexaWriter-setup.log" | tail -n 1 | grep -qx 'Exit code 100' ||
   fail "the last entry of %TEMP%\vexaWriter-setup.log is not the failed install"
 echo "setup: ok"
-# A passed check leaves no prefix behind (about 700 MB each).
-wine_end
-rm -rf "$WINEPREFIX"
