@@ -17,6 +17,12 @@ add_executable(zqvinst64 WIN32 ${CMAKE_SOURCE_DIR}/drv/install/resources/install
 target_link_libraries(zqvinst64 PRIVATE -Wl,--whole-archive installer_core -Wl,--no-whole-archive)
 target_link_options(zqvinst64 PRIVATE ${WINDOWS_LINK_FLAGS} -mwindows)
 set_target_properties(zqvinst64 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PACKAGE_DIR}/drv)
+# The released exe is built for size: the product uses neither exceptions nor RTTI, each
+# function and datum gets its own section so the linker drops what nothing references, and
+# the symbols are stripped.
+set(INSTALLER_SIZE_FLAGS -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
+target_compile_options(installer_core PRIVATE ${INSTALLER_SIZE_FLAGS})
+target_link_options(zqvinst64 PRIVATE -s -Wl,--gc-sections)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/drv/payload/CMakeLists.txt)
   add_subdirectory(drv/payload)
