@@ -27,6 +27,17 @@ target_link_options(zqvinst64 PRIVATE -s -Wl,--gc-sections)
 if(EXISTS ${CMAKE_SOURCE_DIR}/drv/payload/CMakeLists.txt)
   add_subdirectory(drv/payload)
 endif()
+
+# vexaWriter-package.zip and its SHA-256 list, remade whenever a package file changes.
+set(PACKAGE_FILES $<TARGET_FILE:zqvinst64> $<TARGET_FILE:zqvmon64> $<TARGET_FILE:zqvdrv64>
+                  $<TARGET_FILE:zqvui64> $<TARGET_FILE:vextray> ${PACKAGE_DIR}/drv/zqvhelp.chm)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/vexaWriter-package.zip ${CMAKE_BINARY_DIR}/vexaWriter-package.sha256
+  COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -P
+          ${CMAKE_SOURCE_DIR}/cmake/package_zip.cmake
+  DEPENDS ${PACKAGE_FILES} ${CMAKE_SOURCE_DIR}/cmake/package_zip.cmake)
+add_custom_target(package_zip ALL DEPENDS ${CMAKE_BINARY_DIR}/vexaWriter-package.zip)
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/CMakeLists.txt)
   add_subdirectory(tests/wine)
 endif()
