@@ -1,10 +1,10 @@
 // bare_calls.exe install|uninstall PACKAGE_DRV_DIR: makes the spooler, service, registry and
 // file calls a clean install (or an uninstall of that install) makes, in the same order and
 // with the same arguments, and waits only where the installer's design mandates it: the pause
-// when the companion's Run value is missing, and the 200 ms polls of the spooler restart that
-// follows a refused driver deletion (the one outcome that changes which calls come next). No
-// log, no other checks of results: the yardstick the Wine benchmark measures the installer
-// against. Always exits 0.
+// when the companion's Run value is missing, and the 200 ms polls of the spooler's start when
+// it is found stopped and of the restart that follows a refused driver deletion (the outcomes
+// that change which calls come next). No log, no other checks of results: the yardstick the
+// Wine benchmark measures the installer against. Always exits 0.
 #include <windows.h>
 #include <winspool.h>
 
@@ -38,16 +38,6 @@ void StopTray() {
   RegCloseKey(run);
 }
 
-void CheckSpooler() {
-  SC_HANDLE manager =
-      OpenSCManagerW(nullptr, nullptr, STANDARD_RIGHTS_REQUIRED | SC_MANAGER_CONNECT);
-  SC_HANDLE service = OpenServiceW(manager, L"spooler", SERVICE_START | SERVICE_QUERY_STATUS);
-  SERVICE_STATUS status = {};
-  QueryServiceStatus(service, &status);
-  CloseServiceHandle(service);
-  CloseServiceHandle(manager);
-}
-
 void WaitForState(SC_HANDLE service, DWORD wanted) {
   SERVICE_STATUS status = {};
   QueryServiceStatus(service, &status);
@@ -55,6 +45,20 @@ void WaitForState(SC_HANDLE service, DWORD wanted) {
     Sleep(kSpoolerPollMs);
     QueryServiceStatus(service, &status);
   }
+}
+
+// A spooler that is not running is started and polled until it runs.
+void CheckSpooler() {
+  SC_HANDLE manager =
+      OpenSCManagerW(nullptr, nullptr, STANDARD_RIGHTS_REQUIRED | SC_MANAGER_CONNECT);
+  SC_HANDLE service = OpenServiceW(manager, L"spooler", SERVICE_START | SERVICE_QUERY_STATUS);
+  SERVICE_STATUS status = {};
+  if (QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_RUNNING) {
+    StartServiceW(service, 0, nullptr);
+    WaitForState(service, SERVICE_RUNNING);
+  }
+  CloseServiceHandle(service);
+  CloseServiceHandle(manager);
 }
 
 void RestartSpooler() {
