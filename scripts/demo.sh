@@ -1,39 +1,84 @@
 #!/usr/bin/env bash
-# The main job: builds the Windows package and runs the installer in a throwaway Wine prefix,
-# printing each mode's exit code and, after each one, what the spooler and the Run key hold.
+# The main job: builds the Windows package and runs the installer in a throwaway Wine prefix as a
+# user would meet it: install, the queries, "def.set", a reinstall over printers with their own
+# settings, and uninstall. After each step it prints the exit code and what the spooler, the Run
+# key and the tray companion hold, and the log window's text where one came up.
+#
+# Wine 8.0's spooler lacks three features the installer relies on (a printer added without a data
+# type, deleting a driver with its files, purging a queue); the test-only forwarding winspool.drv
+# (tests/wine/winspool_forwarder) gives Windows' answers for those, as in the Wine checks.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" || exit 1
 "$root/scripts/build.sh" win64 || exit 1
 source "$root/tests/wine/lib.sh"
+
+if [ -z "${DISPLAY:-}" ]; then  # the log window needs a screen, even one nobody sees
+  for n in $(seq 90 130); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    break
+  done
+  sleep 1
+fi
+finish() {
+  wine_end
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+}
+trap finish EXIT
+
 wine_make_template
 wine_new_prefix demo
-trap wine_end EXIT
+wine_start_session
 wine_install_package
+wine_install_tools
+wine_use_forwarder
 
-print_key='HKLM\System\CurrentControlSet\Control\Print'
-# The names of the subkeys of one spooler registry key, one per line.
-subkeys() {
-  wine reg query "$print_key\\$1" 2>/dev/null | tr -d '\r' |
-    sed -n "s/^HKEY_LOCAL_MACHINE.*\\\\$1\\\\//p"
-}
+# The state as a short table: our monitor and driver, every printer with its port, driver and
+# settings key, the default printer and the tray companion.
 show_state() {
-  local printers monitors drivers tray
-  printers=$(subkeys Printers | paste -sd, -)
-  monitors=$(subkeys Monitors | grep -x 'vexaWriter:' || true)
-  drivers=$(subkeys 'Environments\Windows x64\Drivers\Version-3' | grep -x 'vexaWriter printer' || true)
-  tray=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v vexaWriterTray \
-    2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
-  echo "    printers: ${printers:-none}"
-  echo "    our port monitor: ${monitors:-none}; our driver: ${drivers:-none}"
-  echo "    tray companion registered: ${tray:-no}"
+  read_state
+  local monitor driver
+  monitor=$(spool_state monitor | cut -d'|' -f2 | grep -xF 'vexaWriter:' || echo none)
+  driver=$(spool_state driver | cut -d'|' -f2 | grep -xF 'vexaWriter printer' || echo none)
+  printf '    %-18s %s\n' "port monitor:" "$monitor" "printer driver:" "$driver"
+  spool_state printer | awk -F'|' '{printf "    %-18s %s on %s (%s)%s%s\n", "printer:", $2, $3, $4,
+    ($5 != "" ? ", comment \"" $5 "\"" : ""), ($8 != "" ? ", settings key " $8 : "")}'
+  printf '    %-18s %s\n' "default printer:" "$(spool_state default | cut -d'|' -f2- | sed 's/^$/none/')"
+  printf '    %-18s %s, %s\n' "tray companion:" \
+    "$(spool_state run | cut -d'|' -f2 | sed 's/^-$/not registered/;s/^[A-Z]:/registered as &/')" \
+    "$(spool_state tray | grep -q 'mutex=1' && echo running || echo not running)"
+}
+step() {  # step arguments...: runs the installer and shows what it did
+  echo
+  run_installer "$@"
+  if [ "$LOG_SHOWN" = 1 ]; then
+    echo "    log window \"$LOG_TITLE\":"
+    sed 's/^/      | /' <<<"$LOG_TEXT"
+  fi
 }
 
-installer="$PACKAGE_IN_PREFIX/drv/zqvinst64.exe"
 echo "before:"
 show_state
-for mode in install onChkDrv onInit def.set uninstall; do
-  wine_run "$installer" "$mode"
-  echo "zqvinst64 $mode -> exit code $?"
-  case $mode in install | uninstall) show_state ;; esac
-done
+step install
+wait_for_tray "tray|mutex=1|window=1"
+show_state
+step onChkDrv
+step onInit
+step def.set
+show_state
+step onInit
+
+echo
+echo "the printer gets a settings key, a comment and a location, as the product's own tools give it:"
+spool_inspect delete-printer vexaWriter + add-printer vexaWriter vexaWriter: 'vexaWriter printer' \
+  comment='Front desk' location='Room 1' subkey=demo-key + set-default vexaWriter >/dev/null ||
+  echo "    (staging the settings failed)"
+show_state
+step install
+wait_for_tray "tray|mutex=1|window=1"
+show_state
+step uninstall
+show_state

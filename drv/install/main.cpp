@@ -21,7 +21,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   if (argv == nullptr || count < 2) return kExitNoMode;
   // The owner window is taken only from a command line of exactly three arguments.
   HWND owner = count == 3 ? OwnerWindowFromArgument(argv[2]) : nullptr;
-  RunMode mode = ModeFromKeyword(argv[1]);
-  arguments.reset();
-  return ExecuteMode(mode, owner);
+  return ExecuteMode(ModeFromKeyword(argv[1]), argv[1], owner);
 }

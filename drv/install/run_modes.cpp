@@ -6,10 +6,12 @@
 #include "foundation/install_log.h"
 #include "foundation/install_state.h"
 #include "help_windows.h"
+#include "log_file.h"
 #include "log_window.h"
 #include "queries/queries.h"
 #include "sequences.h"
 #include "tray/tray.h"
+#include "window_station.h"
 
 namespace {
 
@@ -18,33 +20,38 @@ bool ShiftIsDown() {
 }
 
 void ShowLogWhenWanted(InstallState& state, HWND owner) {
+  // Where nobody can see a window, nobody can close it: the run goes on to its exit code, and
+  // its log is on disk all the same.
+  if (!WindowStationIsVisible()) return;
   if (state.errorCount != 0 || ShiftIsDown()) LogWindow(state, owner);
 }
 
-int RunInstall(unsigned options, HWND owner) {
+int RunInstall(unsigned options, const WCHAR* keyword, HWND owner) {
   CloseHelpWindows();
   InstallState state;
   CreateInstallState(state, options);
   LogLine(state, L"##0010");
   ReInstall(state);
   unsigned scheduled = ScheduleDeletesAtReboot(state);
+  int exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitInstalled);
+  AppendRunLog(state, keyword, exitCode);
   ShowLogWhenWanted(state, owner);
-  bool errors = state.errorCount != 0;
   LogLine(state, L"##0020");
   ReleaseInstallState(state);
-  return SequenceExitCode(errors, scheduled, kExitInstalled);
+  return exitCode;
 }
 
-int RunUninstall(HWND owner) {
+int RunUninstall(const WCHAR* keyword, HWND owner) {
   CloseHelpWindows();
   InstallState state;
   CreateInstallState(state, OptionX64);
   FullUninstall(state);
   unsigned scheduled = ScheduleDeletesAtReboot(state);
+  int exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitUninstalled);
+  AppendRunLog(state, keyword, exitCode);
   ShowLogWhenWanted(state, owner);
-  bool errors = state.errorCount != 0;
   ReleaseInstallState(state);
-  return SequenceExitCode(errors, scheduled, kExitUninstalled);
+  return exitCode;
 }
 
 int RunPostRebootCheck() {
@@ -60,21 +67,21 @@ int SequenceExitCode(bool errorsReported, unsigned scheduledForReboot, int succe
   return successCode;
 }
 
-int ExecuteMode(RunMode mode, HWND owner) {
+int ExecuteMode(RunMode mode, const WCHAR* keyword, HWND owner) {
   switch (mode) {
     case RunMode::QueryDriverBuild:
       return QueryDriverBuild() ? kExitDriverCurrent : kExitNo;
     case RunMode::PostRebootCheck:
       return RunPostRebootCheck();
     case RunMode::Uninstall:
-      return RunUninstall(owner);
+      return RunUninstall(keyword, owner);
     case RunMode::RemoveTray:
       StopTray();
       return kExitNoMode;
     case RunMode::Install:
-      return RunInstall(OptionX64, owner);
+      return RunInstall(OptionX64, keyword, owner);
     case RunMode::InstallWithoutTray:
-      return RunInstall(OptionX64 | OptionNoTray, owner);
+      return RunInstall(OptionX64 | OptionNoTray, keyword, owner);
     case RunMode::MakeOurPrinterDefault:
       SetOurPrinterDefault();
       return kExitDefaultSet;

@@ -5,6 +5,7 @@
 #include <winsim/processes.h>
 #include <winsim/services.h>
 #include <winsim/spooler.h>
+#include <winsim/tray_companion.h>
 
 #include "probe.h"
 
@@ -33,6 +34,8 @@ int main() {
   }
   StagePackageFile(files, machine.processes().systemDirectory + u"\\zqvmon64.dll", true);
   files.AddDirectory(machine.spooler().driverDirectory + u"\\3");
+  // The copy of the companion the tray topic starts is the scripted companion.
+  winsim::TrayCompanion().InstallAt(machine, probe + u"old\\vextray.exe");
 
   // The service starts in about 70 ms and stops at once, as near as measured; even so the stop
   // control is answered before the service has stopped. It is stopped at first.

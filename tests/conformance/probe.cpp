@@ -133,7 +133,7 @@ int RunConformanceProbe() {
   void (*const topics[])() = {
       ProbeServices,    ProbeMonitors,       ProbeDrivers,     ProbePrinters,
       ProbePrinterData, ProbeDefaultPrinter, ProbeDriverFiles, ProbeFiles,
-      ProbeRegistry,    ProbeVersions,       ProbeDeviations,
+      ProbeRegistry,    ProbeVersions,       ProbeDeviations,  ProbeTrayContract,
   };
   for (auto topic : topics) topic();
   return 0;

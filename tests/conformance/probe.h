@@ -65,6 +65,7 @@ void ProbeFiles();
 void ProbeRegistry();
 void ProbeVersions();
 void ProbeDeviations();
+void ProbeTrayContract();
 
 // Runs every topic; returns the process exit code (0).
 int RunConformanceProbe();

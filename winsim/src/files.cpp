@@ -154,6 +154,49 @@ void FileSystem::SetWriteLimit(const WideText& path, DWORD bytesPerCall) {
   if (Node* node = Find(path)) node->writeLimit = bytesPerCall;
 }
 
+void FileSystem::DenyWritesIn(const WideText& directory) {
+  if (Node* node = Find(directory)) node->writesDenied = true;
+}
+
+bool FileSystem::WritesDeniedBeside(const WideText& path) const {
+  WideText key = Key(path);
+  size_t separator = key.rfind(u'\\');
+  if (separator == WideText::npos) return false;
+  const Node* parent = Find(key.substr(0, separator));
+  return parent != nullptr && parent->writesDenied;
+}
+
+DWORD FileSystem::MoveNow(const WideText& from, const WideText& to, DWORD flags) {
+  Node* source = Find(from);
+  if (source == nullptr) return ParentExists(from) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+  if (source->directory) return ERROR_CALL_NOT_IMPLEMENTED;  // only files move here
+  if (!ParentExists(to)) return ERROR_PATH_NOT_FOUND;
+  if (WritesDeniedBeside(from) || WritesDeniedBeside(to)) return ERROR_ACCESS_DENIED;
+  if (!source->holder.empty()) return source->holdError;
+  if (source->deletePending) return ERROR_ACCESS_DENIED;
+  for (const auto& weak : source->opens) {
+    auto open = weak.lock();
+    if (open && !(open->share & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
+  }
+  WideText toKey = Key(to);
+  if (toKey != Key(from)) {
+    if (Node* target = Find(to)) {
+      if (!(flags & MOVEFILE_REPLACE_EXISTING)) return ERROR_ALREADY_EXISTS;
+      bool open = false;
+      for (const auto& weak : target->opens) open = open || !weak.expired();
+      if (target->directory || !target->holder.empty() || open) return ERROR_ACCESS_DENIED;
+    }
+  }
+  Node moved = *source;
+  Erase(from);
+  moved.path = to;
+  for (const auto& weak : moved.opens) {
+    if (auto open = weak.lock()) open->key = toKey;
+  }
+  nodes_[toKey] = moved;
+  return ERROR_SUCCESS;
+}
+
 namespace {
 // Stands in for a version resource inside the file's bytes; a NUL keeps it out of any text a
 // test compares.
@@ -223,10 +266,13 @@ FileSystem& Files() {
   return Machine::Current().files();
 }
 
+// Read or write access, as far as sharing and the file calls care; appending is writing.
 DWORD AccessOf(DWORD desired) {
   DWORD access = 0;
   if (desired & (GENERIC_READ | GENERIC_ALL)) access |= GENERIC_READ;
-  if (desired & (GENERIC_WRITE | GENERIC_ALL)) access |= GENERIC_WRITE;
+  if (desired & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA)) {
+    access |= GENERIC_WRITE;
+  }
   return access;
 }
 
@@ -312,6 +358,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
   }
   bool writes = (access & GENERIC_WRITE) != 0 || dwCreationDisposition == CREATE_ALWAYS ||
                 dwCreationDisposition == TRUNCATE_EXISTING;
+  if ((writes || !existed) && Files().WritesDeniedBeside(path)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
   if (existed && writes && !node->holder.empty()) {
     SetLastError(node->holdError);
     return INVALID_HANDLE_VALUE;
@@ -328,6 +378,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
   open->key = FileSystem::Key(path);
   open->access = access;
   open->share = dwShareMode;
+  open->appendOnly = (dwDesiredAccess & FILE_APPEND_DATA) != 0 &&
+                     (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA)) == 0;
   node->opens.push_back(open);
   HANDLE handle = machine.AddHandle(winsim::HandleKind::File, open);
   // Opening an existing file with CREATE_ALWAYS or OPEN_ALWAYS reports ERROR_ALREADY_EXISTS.
@@ -366,6 +418,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     SetLastError(error);
     return FALSE;
   }
+  if (open->appendOnly) open->position = node->data.size();
   DWORD count = nNumberOfBytesToWrite;
   if (node->writeLimit != 0 && count > node->writeLimit) count = node->writeLimit;
   if (node->data.size() < open->position + count) node->data.resize(open->position + count);
@@ -385,6 +438,10 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     return FALSE;
   }
   if (node->directory) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if (Files().WritesDeniedBeside(path)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
@@ -417,4 +474,25 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
   }
   winsim::PoisonLastError();
   return node->directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
+                                       LPBY_HANDLE_FILE_INFORMATION lpFileInformation) {
+  WINSIM_ENTER_OR_FAIL(FALSE);
+  // Every handle CreateFileW returns may read its file's attributes.
+  auto open =
+      Machine::Current().LookupHandle<FileSystem::OpenFile>(hFile, winsim::HandleKind::File);
+  const FileSystem::Node* node = open ? Files().Find(open->key) : nullptr;
+  if (node == nullptr || lpFileInformation == nullptr) {
+    SetLastError(node == nullptr ? ERROR_INVALID_HANDLE : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  memset(lpFileInformation, 0, sizeof(*lpFileInformation));
+  lpFileInformation->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+  uint64_t size = node->data.size();
+  lpFileInformation->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  lpFileInformation->nFileSizeLow = static_cast<DWORD>(size);
+  lpFileInformation->nNumberOfLinks = node->links;
+  winsim::PoisonLastError();
+  return TRUE;
 }

@@ -241,6 +241,45 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteSt
   return static_cast<int>(bytes);
 }
 
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCCH lpDefaultChar,
+                               LPBOOL lpUsedDefaultChar) {
+  WINSIM_ENTER_OR_FAIL(0);
+  // UTF-8 takes no flags and no default character.
+  if (CodePage != CP_UTF8 || dwFlags != 0 || lpDefaultChar != nullptr ||
+      lpUsedDefaultChar != nullptr || lpWideCharStr == nullptr || cchWideChar == 0 ||
+      cbMultiByte < 0 || (cbMultiByte > 0 && lpMultiByteStr == nullptr)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  size_t units = cchWideChar < 0 ? static_cast<size_t>(lstrlenW(lpWideCharStr)) + 1
+                                 : static_cast<size_t>(cchWideChar);
+  std::u16string text(reinterpret_cast<const char16_t*>(lpWideCharStr), units);
+  for (size_t i = 0; i < text.size(); ++i) {
+    bool high = text[i] >= 0xD800 && text[i] < 0xDC00;
+    bool low = text[i] >= 0xDC00 && text[i] < 0xE000;
+    bool lowNext = i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
+    if (high && lowNext) {
+      ++i;
+    } else if (high || low) {
+      text[i] = 0xFFFD;
+    }
+  }
+  std::string bytes = winsim::Utf8(text);
+  if (bytes.size() > 0x7FFFFFFF) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  winsim::PoisonLastError();
+  if (cbMultiByte == 0) return static_cast<int>(bytes.size());
+  if (static_cast<size_t>(cbMultiByte) < bytes.size()) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  memcpy(lpMultiByteStr, bytes.data(), bytes.size());
+  return static_cast<int>(bytes.size());
+}
+
 int WINAPI lstrlenW(LPCWSTR lpString) {
   if (lpString == nullptr) return 0;
   int length = 0;

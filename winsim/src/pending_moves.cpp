@@ -1,6 +1,6 @@
-// MoveFileExW: only the form that schedules an operation for the next boot is simulated. It
-// appends the source and the new name (empty for a deletion) to the Session Manager's
-// "PendingFileRenameOperations", each with the "\??\" prefix, as the platform does.
+// MoveFileExW. Scheduled for the next boot, it appends the source and the new name (empty for
+// a deletion) to the Session Manager's "PendingFileRenameOperations", each with the "\??\"
+// prefix, as the platform does. Without that flag a file is renamed at once (files.cpp).
 #include <windows.h>
 
 #include "winsim/files.h"
@@ -21,9 +21,23 @@ void AppendString(std::vector<BYTE>& bytes, const WideText& text) {
 
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags) {
   WINSIM_ENTER_OR_FAIL(FALSE);
-  if (!(dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT) || lpExistingFileName == nullptr) {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+  if (lpExistingFileName == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
+  }
+  if (!(dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    if (lpNewFileName == nullptr) {
+      SetLastError(ERROR_CALL_NOT_IMPLEMENTED);  // an immediate deletion is not simulated
+      return FALSE;
+    }
+    DWORD error = Machine::Current().files().MoveNow(winsim::FromPtr(lpExistingFileName),
+                                                     winsim::FromPtr(lpNewFileName), dwFlags);
+    if (error != ERROR_SUCCESS) {
+      SetLastError(error);
+      return FALSE;
+    }
+    winsim::PoisonLastError();
+    return TRUE;
   }
   winsim::Registry& registry = Machine::Current().registry();
   std::vector<BYTE> data;

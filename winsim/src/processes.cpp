@@ -1,5 +1,5 @@
-// The running process: command line, module path, system directory, DLL search order, and
-// module handles.
+// The running process: command line, module path, system directory, temporary folder, DLL
+// search order, and module handles.
 #include "winsim/processes.h"
 
 #include <string.h>
@@ -51,6 +51,17 @@ UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize) {
   winsim::PoisonLastError();
   // Too small a buffer: the size needed, terminator included, and nothing copied.
   if (lpBuffer == nullptr || uSize < needed) return needed;
+  memcpy(lpBuffer, directory.c_str(), needed * sizeof(WCHAR));
+  return needed - 1;
+}
+
+DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer) {
+  WINSIM_ENTER_OR_FAIL(0);
+  const winsim::WideText& directory = Machine::Current().processes().tempDirectory;
+  DWORD needed = static_cast<DWORD>(directory.size() + 1);
+  winsim::PoisonLastError();
+  // Too small a buffer: the size needed, terminator included, and nothing copied.
+  if (lpBuffer == nullptr || nBufferLength < needed) return needed;
   memcpy(lpBuffer, directory.c_str(), needed * sizeof(WCHAR));
   return needed - 1;
 }

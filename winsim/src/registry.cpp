@@ -239,6 +239,14 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD, LPDWORD
 LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType,
                               const BYTE* lpData, DWORD cbData) {
   WINSIM_ENTER_OR_RETURN_ERROR();
+  // A string whose count leaves out a terminator that follows it in memory is stored with the
+  // terminator, as the platform does for callers that forgot to count it.
+  bool isString = dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ;
+  if (isString && lpData != nullptr && cbData >= sizeof(WCHAR) && cbData % sizeof(WCHAR) == 0) {
+    const WCHAR* units = reinterpret_cast<const WCHAR*>(lpData);
+    DWORD count = cbData / sizeof(WCHAR);
+    if (units[count - 1] != 0 && units[count] == 0) cbData += sizeof(WCHAR);
+  }
   return SetValue(hKey, winsim::FromPtr(lpValueName), dwType, lpData, cbData);
 }
 

@@ -21,8 +21,8 @@ class ReinstallSequenceTest : public SequenceTest {
     }
   };
   EndState State() {
-    return {Printers(),         OurMonitorRegistered(), OurDriverRegistered(),
-            RunValue(),         CompanionRunning(),     Utf8(spooler().defaultPrinter)};
+    return {Printers(), OurMonitorRegistered(), OurDriverRegistered(),
+            RunValue(), CompanionRunning(),     Utf8(spooler().defaultPrinter)};
   }
   size_t Count(const std::string& log, const char* text) {
     size_t count = 0;
@@ -34,47 +34,49 @@ class ReinstallSequenceTest : public SequenceTest {
 TEST_F(ReinstallSequenceTest, ACleanMachineGetsMonitorDriverOnePrinterAndTheCompanion) {
   Outcome install = RunLogged("install");
   EXPECT_EQ(install.exitCode, 1);
-  EXPECT_EQ(install.log,
-            JoinLines({
-                "vexaWriter 2609",
-                "#Check Spooler",
-                R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
-                "##0010",
-                "#ReInstall",
-                "    #UnInstall",
-                "      EnumMonitors",
-                "      1 Monitors found.",
-                "      EnumPrinterDrivers for Windows x64",
-                "      0 drivers found",
-                "      #DeleteAllPrinters",
-                "      #DeletePrinterDriver for Windows x64",
-                "        BTW, there is no printer drivers on this system.",
-                "        No vexaWriter driver (Windows x64)was found",
-                "      #DeleteMonitor",
-                "        ------- 1 existing monitors ----------",
-                "        1. Local Port",
-                "        ---------------------------------------",
-                "        No vexaWriter port monitor was found.",
-                "        Computing monitor filename",
-                R"(        Auto calculated monitor file name: C:\Windows\system32\zqvmon64.dll)",
-                "        Version is unknown, proceed with reinstall",
-                "        Can't delete monitor and monitor was not found. So everything should be ok",
-                "    #AddMonitor",
-                "      Copy monitor file",
-                R"(        CopyFile zqvmon64.dll to C:\Windows\system32\)- OK)",
-                "      AddMonitor - OK :)",
-                "    #Add Printer Driver x64",
-                R"(        CopyFile zqvdrv64.dll to C:\windows\system32\spool\drivers\x64\)- OK)",
-                R"(        CopyFile zqvui64.dll to C:\windows\system32\spool\drivers\x64\)- OK)",
-                R"(        CopyFile zqvhelp.chm to C:\windows\system32\spool\drivers\x64\)- OK)",
-                "      Printer Driver x64 was added successfully",
-                "    #AddPrinter(vexaWriter)",
-                "      Let's check our port monitors",
-                "      Port monitor (Windows x64) is found",
-                "      OK :)",
-            }));
-  EXPECT_EQ(State(), (EndState{{"vexaWriter on vexaWriter:"}, true, true, R"(C:\vexa\vextray.exe)",
-                               true, ""}));
+  EXPECT_EQ(
+      install.log,
+      JoinLines({
+          "vexaWriter 2609",
+          "#Check Spooler",
+          R"(PrinterDriverDirectory:C:\windows\system32\spool\drivers\x64\)",
+          "##0010",
+          "#ReInstall",
+          "    #UnInstall",
+          "      EnumMonitors",
+          "      1 Monitors found.",
+          "      EnumPrinterDrivers for Windows x64",
+          "      0 drivers found",
+          "      #DeleteAllPrinters",
+          "      #DeletePrinterDriver for Windows x64",
+          "        BTW, there is no printer drivers on this system.",
+          "        No vexaWriter driver (Windows x64)was found",
+          "      #DeleteMonitor",
+          "        ------- 1 existing monitors ----------",
+          "        1. Local Port",
+          "        ---------------------------------------",
+          "        No vexaWriter port monitor was found.",
+          "        Computing monitor filename",
+          R"(        Auto calculated monitor file name: C:\Windows\system32\zqvmon64.dll)",
+          "        Version is unknown, proceed with reinstall",
+          "        Can't delete monitor and monitor was not found. So everything should be ok",
+          "    #AddMonitor",
+          "      Copy monitor file",
+          R"(        CopyFile zqvmon64.dll to C:\Windows\system32\)- OK)",
+          "      AddMonitor - OK :)",
+          "    #Add Printer Driver x64",
+          R"(        CopyFile zqvdrv64.dll to C:\windows\system32\spool\drivers\x64\)- OK)",
+          R"(        CopyFile zqvui64.dll to C:\windows\system32\spool\drivers\x64\)- OK)",
+          R"(        CopyFile zqvhelp.chm to C:\windows\system32\spool\drivers\x64\)- OK)",
+          "      Printer Driver x64 was added successfully",
+          "    #AddPrinter(vexaWriter)",
+          "      Let's check our port monitors",
+          "      Port monitor (Windows x64) is found",
+          "      OK :)",
+      }));
+  EXPECT_EQ(
+      State(),
+      (EndState{{"vexaWriter on vexaWriter:"}, true, true, R"(C:\vexa\vextray.exe)", true, ""}));
   ASSERT_EQ(machine().processes().launches.size(), 1u);
   EXPECT_EQ(Utf8(machine().processes().launches[0].commandLine), R"("C:\vexa\vextray.exe")");
   EXPECT_EQ(SpoolerStops(), 0u);
@@ -109,7 +111,7 @@ TEST_F(ReinstallSequenceTest, WithoutTheCompanionNothingIsRegisteredOrStarted) {
 TEST_F(ReinstallSequenceTest, HeldFilesAreTriedAgainThenDroppedOrScheduled) {
   struct Case {
     const char* what;
-    bool oldMonitor;     // an old monitor of ours, of an unsupported build, is installed
+    bool oldMonitor;        // an old monitor of ours, of an unsupported build, is installed
     unsigned firstRefusal;  // DeleteFileW calls to refuse, counted from the run's first
     unsigned refusals;
     int exitCode;
@@ -164,7 +166,8 @@ TEST_F(ReinstallSequenceTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsS
 
   Outcome install = RunLogged("in_notray");
   EXPECT_EQ(install.exitCode, 1) << install.log;
-  EXPECT_EQ(Printers(), (Names{"Both on LPT1:,vexaWriter:", "B on vexaWriter:", "A on vexaWriter:"}));
+  EXPECT_EQ(Printers(),
+            (Names{"Both on LPT1:,vexaWriter:", "B on vexaWriter:", "A on vexaWriter:"}));
   EXPECT_EQ(Utf8(spooler().defaultPrinter), "B");
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"A")->comment), "first floor");
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"B")->location), "room 2");

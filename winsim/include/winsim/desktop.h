@@ -109,6 +109,10 @@ class Desktop {
   // Key state GetAsyncKeyState reports for Shift.
   bool shiftDown = false;
 
+  // Whether the program's window station is the one a user sees (WSF_VISIBLE). A program run
+  // as a service, or by a fleet tool in the services session, has an invisible one.
+  bool windowStationVisible = true;
+
   // Dialog templates of the program's module, by resource number.
   std::map<WORD, DialogTemplate> dialogTemplates;
   // What the user does in the dialogs to come, in order.

@@ -5,6 +5,8 @@
 // the platform does. A holder can let go of all its files at once (the spooler does when it
 // stops). A file deleted while handles that allow deletion are open keeps its name until the
 // last of them closes: it can still be read through them, but not opened again.
+// A directory can deny writes, as one whose access list lets the account read only: creating,
+// writing, renaming or deleting a file directly in it fails with ERROR_ACCESS_DENIED.
 #pragma once
 
 #include <array>
@@ -42,6 +44,9 @@ class FileSystem {
   void ReleaseHoldsOf(const std::string& holder);
   bool IsHeld(const WideText& path) const;
 
+  void DenyWritesIn(const WideText& directory);
+  bool WritesDeniedBeside(const WideText& path) const;  // in the directory that holds path
+
   // Each CreateFileW of the path takes this long (virtual time), for slow-media scenarios.
   void SetOpenDelay(const WideText& path, DWORD milliseconds);
   // WriteFile to the path writes at most this many bytes per call (a short write).
@@ -66,12 +71,15 @@ class FileSystem {
     bool deletePending = false;
     DWORD openDelay = 0;
     DWORD writeLimit = 0;
+    bool writesDenied = false;  // directories only
+    DWORD links = 1;            // names the file has: more than 1 when hard links were made
     std::vector<std::weak_ptr<OpenFile>> opens;
   };
   struct OpenFile {
     WideText key;
     DWORD access = 0;
     DWORD share = 0;
+    bool appendOnly = false;  // FILE_APPEND_DATA without FILE_WRITE_DATA: writes go to the end
     size_t position = 0;
   };
   Node* Find(const WideText& path);
@@ -82,6 +90,9 @@ class FileSystem {
   // Removes a file whose deletion waited for its handles once none is open any more.
   void FinishPendingDelete(const WideText& key);
   static WideText Key(const WideText& path);
+  // MoveFileExW without MOVEFILE_DELAY_UNTIL_REBOOT: renames a file now; returns the error to
+  // fail with, or 0. Open handles follow the file.
+  DWORD MoveNow(const WideText& from, const WideText& to, DWORD flags);
 
  private:
   std::map<WideText, Node> nodes_;

@@ -61,6 +61,9 @@ class Machine {
   // Total virtual time that has passed through Sleep and waits since the machine was made.
   uint64_t ElapsedMilliseconds() const { return elapsed_; }
   unsigned SleepCount() const { return sleepCount_; }
+  // The local date and time when the machine was made; GetLocalTime reports it plus the
+  // virtual time elapsed since (wDayOfWeek is recomputed).
+  SYSTEMTIME localTimeAtStart = {2026, 3, 1, 9, 8, 5, 7, 250};
 
   DWORD lastError = 0;
 

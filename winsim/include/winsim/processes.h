@@ -36,6 +36,9 @@ class Processes {
   WideText modulePath = u"C:\\vexa\\drv\\zqvinst64.exe";
   // What GetSystemDirectoryW reports (no trailing backslash, as the platform gives it).
   WideText systemDirectory = u"C:\\Windows\\system32";
+  // What GetTempPathW reports: the temporary folder of the account the program runs as, with
+  // its trailing backslash. The folder is not staged: a test adds it when it wants it to exist.
+  WideText tempDirectory = u"C:\\Users\\admin\\AppData\\Local\\Temp\\";
   // The flags of the last successful SetDefaultDllDirectories call; 0 when it was never made.
   DWORD defaultDllDirectories = 0;
 

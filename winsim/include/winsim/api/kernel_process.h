@@ -1,5 +1,5 @@
-// kernel32, the running process: its command line, its module path, the system directory, the
-// DLL search order, and module handles.
+// kernel32, the running process: its command line, its module path, the system directory, its
+// account's temporary folder, the DLL search order, and module handles.
 #pragma once
 
 #include "winsim/api/base.h"
@@ -7,6 +7,7 @@
 LPWSTR WINAPI GetCommandLineW(void);
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize);
+DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer);
 
 // The LOAD_LIBRARY_SEARCH_* flags are with the module calls (kernel_modules.h).
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);

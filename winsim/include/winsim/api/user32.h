@@ -1,5 +1,6 @@
 // user32: top-level windows found by class and title, posted messages, window validation,
-// the asynchronous key state, and the modal dialog with its item texts.
+// the asynchronous key state, the modal dialog with its item texts, and the process's window
+// station with its visibility.
 #pragma once
 
 #include "winsim/api/base.h"
@@ -58,3 +59,19 @@ INT_PTR WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
 BOOL WINAPI SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
 BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString);
+
+WINSIM_DECLARE_HANDLE(HWINSTA);
+
+#define UOI_FLAGS 1
+#define WSF_VISIBLE 0x0001L
+
+typedef struct tagUSEROBJECTFLAGS {
+  BOOL fInherit;
+  BOOL fReserved;
+  DWORD dwFlags;
+} USEROBJECTFLAGS, *PUSEROBJECTFLAGS;
+
+// The handle belongs to the system: the program must not close it.
+HWINSTA WINAPI GetProcessWindowStation(void);
+BOOL WINAPI GetUserObjectInformationW(HANDLE hObj, int nIndex, PVOID pvInfo, DWORD nLength,
+                                      LPDWORD lpnLengthNeeded);

@@ -1,0 +1,13 @@
+#include "window_station.h"
+
+#include <windows.h>
+
+bool WindowStationIsVisible() {
+  // The station's handle belongs to the system and is not closed.
+  HWINSTA station = GetProcessWindowStation();
+  if (station == nullptr) return false;
+  USEROBJECTFLAGS flags = {};
+  DWORD needed = 0;
+  if (!GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof(flags), &needed)) return false;
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
+}

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# "install" over an installation with two printers of ours, each with a settings key, comment and
+# location, the second the default and on "LPT1:,vexaWriter:", both per-user settings keys marked
+# "deleted": both come back under their names on our port with their settings, the default stays
+# where it was, the marks are gone, and the other printer is untouched. Then the queries: "def.set"
+# makes the first of ours in the spooler's order the default (4); "onInit" answers 3 while ours
+# is the default and 102 once another printer is; "uninstall" leaves nothing of ours (2).
+source "$(dirname "$0")/../lib.sh"
+[ -n "${DISPLAY:-}" ] || fail "needs a display (run.sh starts Xvfb)"
+wine_new_prefix 77_install_over
+trap wine_end EXIT
+wine_start_session
+wine_install_package
+wine_install_tools
+wine_use_forwarder
+stage_installation \
+  "vexaWriter vexaWriter: 'vexaWriter printer' comment='Front desk' location='Room 1' subkey=key-one" \
+  "'vexaWriter 2' LPT1:,vexaWriter: 'vexaWriter printer' comment=Back location='Room 2' subkey=key-two default"
+spool_inspect mark key-one + mark key-two || fail "staging the settings keys failed"
+read_state
+expect_line "default|vexaWriter 2" "staged default"
+office=$(spool_state printer | grep '^printer|Office|')
+
+run_installer install
+expect_run 1 "install over an installation"
+wait_for_tray "tray|mutex=1|window=1"
+expect_eq "$(spool_state printer)" "$office
+printer|vexaWriter|vexaWriter:|vexaWriter printer|Front desk|Room 1|RAW|key-one|key-one
+printer|vexaWriter 2|vexaWriter:|vexaWriter printer|Back|Room 2|RAW|key-two|key-two" \
+  "printers after the install"
+expect_line "default|vexaWriter 2" "default printer"
+expect_eq "$(spool_state usermark)" "usermark|key-one|deleted=0
+usermark|key-two|deleted=0" "per-user settings keys"
+expect_line "tray|mutex=1|window=1" "companion running"
+expect_line "run|C:\\vexa\\vextray.exe" "Run value"
+
+run_installer onChkDrv
+expect_run 103 "onChkDrv"
+run_installer def.set
+expect_run 4 "def.set"
+read_state
+expect_line "default|vexaWriter" "default after def.set"
+run_installer onInit
+expect_run 3 "onInit with ours the default"
+spool_inspect set-default Office || fail "could not make Office the default"
+run_installer onInit
+expect_run 102 "onInit with another printer the default"
+
+run_installer uninstall
+expect_run 2 "uninstall"
+read_state
+expect_no_line "^monitor|vexaWriter:\|^driver|vexaWriter\|^printer|vexaWriter" "nothing of ours"
+expect_line "$office" "the other printer is untouched"
+expect_line "run|-" "Run value"
+expect_line "tray|mutex=0|window=0" "companion"
+expect_files absent "uninstall" "${PRODUCT_FILES[@]}" vexa/vextray.exe
+echo "install over an installation: ok"
