@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Figures, not a test: the installer's size, and the wall time of a clean install and of its
 # uninstall under Wine against bare_calls.exe, which makes the same platform calls with no log,
-# no checks and only the mandated waits. Both run in copies of the same template prefix, each
-# with a warm wineserver, in three rounds; the medians are printed. Fails only when something
-# breaks (a tool missing, a run that does not end).
+# no checks and only the mandated waits. Both run in copies of the same template prefix with the
+# forwarding winspool.drv (so the install succeeds as on Windows), each with a warm wineserver,
+# in three rounds; the medians are printed. Fails only when something breaks (a tool missing, a
+# run that does not end).
 source "$(dirname "$0")/../lib.sh"
 unset DISPLAY
-TOOLS_DIR=${TOOLS_DIR:-$WINE_ROOT/build/win64/wine-tools}
 [ -f "$TOOLS_DIR/bare_calls.exe" ] || fail "bare_calls.exe not built"
 exe="$PACKAGE_DIR/drv/zqvinst64.exe"
 bytes=$(stat -c %s "$exe") || fail "no installer at $exe"
@@ -16,11 +16,12 @@ prefixes=()
 prepare() {  # prepare NAME: a warm prefix with the package and the tools
   wine_new_prefix "$1"
   prefixes+=("$WINEPREFIX")
+  wine_start_session
   wine_install_package
-  mkdir -p "$WINEPREFIX/drive_c/tools"
+  wine_install_tools
+  wine_use_forwarder
   cp "$TOOLS_DIR/bare_calls.exe" "$WINEPREFIX/drive_c/tools/"
-  wineserver -p
-  timeout 60 wine 'C:\tools\bare_calls.exe' warm-up 'C:\vexa\drv' 2>/dev/null
+  timeout 60 wine 'C:\tools\bare_calls.exe' warm-up 'C:\vexa\drv' </dev/null >/dev/null 2>&1
 }
 end_all() {
   for prefix in "${prefixes[@]}"; do
@@ -34,7 +35,7 @@ elapsed_ms() {  # elapsed_ms PREFIX program arguments...: runs it, prints its wa
   shift
   local start end
   start=$(date +%s%N)
-  WINEPREFIX=$prefix timeout 120 wine "$@" >/dev/null 2>&1
+  WINEPREFIX=$prefix timeout 120 wine "$@" </dev/null >/dev/null 2>&1
   local code=$?
   end=$(date +%s%N)
   echo "$(( (end - start) / 1000000 ))"
