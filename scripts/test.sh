@@ -30,6 +30,8 @@ stage() {  # stage name command...: runs one stage, counting its tests
   [ $rc -ne 0 ] && [ "${f:-0}" -eq 0 ] && f=1
   passed=$((passed + ${p:-0}))
   failed=$((failed + ${f:-0}))
+  # Summary lines some tests print for this output (the fault sweep, the conformance probe).
+  grep -E '^(fault sweep|platform conformance)' "$log" | sed 's/^/   /'
   if [ $rc -eq 0 ]; then
     echo "   ok (${p:-0} passed)"
   else

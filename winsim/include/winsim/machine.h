@@ -72,7 +72,7 @@ class Machine {
   // Every call of the function from the nth on fails with the error.
   void FailCallsFrom(const std::string& function, unsigned nth, DWORD error);
   unsigned CallCount(const std::string& function) const;
-  // Every simulated function called so far, with its number of calls.
+  // Every function called so far, with its count.
   const std::map<std::string, unsigned>& CallCounts() const { return callCounts_; }
   // Counts the call and returns the error to fail it with, or 0 to let it run.
   DWORD EnterCall(const char* function);
