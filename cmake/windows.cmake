@@ -49,10 +49,44 @@ add_executable(zqvinst64 WIN32 ${CMAKE_SOURCE_DIR}/drv/install/resources/install
 target_link_libraries(zqvinst64 PRIVATE -Wl,--whole-archive installer_core -Wl,--no-whole-archive)
 target_link_options(zqvinst64 PRIVATE ${WINDOWS_LINK_FLAGS} -mwindows)
 set_target_properties(zqvinst64 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PACKAGE_DIR}/drv)
+# The released exe is built for size: the product uses neither exceptions nor RTTI, each
+# function and datum gets its own section so the linker drops what nothing references, and
+# the symbols are stripped.
+set(INSTALLER_SIZE_FLAGS -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
+target_compile_options(installer_core PRIVATE ${INSTALLER_SIZE_FLAGS})
+target_link_options(zqvinst64 PRIVATE -s -Wl,--gc-sections)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/drv/payload/CMakeLists.txt)
   add_subdirectory(drv/payload)
 endif()
+
+# vexaWriter-package.zip and its SHA-256 list, remade whenever a package file changes.
+set(PACKAGE_FILES $<TARGET_FILE:zqvinst64> $<TARGET_FILE:zqvmon64> $<TARGET_FILE:zqvdrv64>
+                  $<TARGET_FILE:zqvui64> $<TARGET_FILE:vextray> ${PACKAGE_DIR}/drv/zqvhelp.chm)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/vexaWriter-package.zip ${CMAKE_BINARY_DIR}/vexaWriter-package.sha256
+  COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -P
+          ${CMAKE_SOURCE_DIR}/cmake/package_zip.cmake
+  DEPENDS ${PACKAGE_FILES} ${CMAKE_SOURCE_DIR}/cmake/package_zip.cmake)
+add_custom_target(package_zip ALL DEPENDS ${CMAKE_BINARY_DIR}/vexaWriter-package.zip)
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/CMakeLists.txt)
   add_subdirectory(tests/wine)
+endif()
+
+# The setup program around the package (setup/vexaWriter.nsi), made when makensis is installed.
+find_program(MAKENSIS makensis)
+if(MAKENSIS AND TARGET vextray)
+  set(SETUP_EXE ${CMAKE_BINARY_DIR}/vexaWriter-setup.exe)
+  add_custom_command(
+    OUTPUT ${SETUP_EXE}
+    COMMAND ${MAKENSIS} -V2 -DPACKAGE_DIR=${PACKAGE_DIR} -DOUTFILE=${SETUP_EXE}
+            ${CMAKE_SOURCE_DIR}/setup/vexaWriter.nsi
+    DEPENDS ${CMAKE_SOURCE_DIR}/setup/vexaWriter.nsi zqvinst64 zqvmon64 zqvdrv64 zqvui64 vextray
+            zqvhelp ${CMAKE_SOURCE_DIR}/drv/payload/help/zqvhelp.txt
+    COMMENT "Making the setup program vexaWriter-setup.exe"
+    VERBATIM)
+  add_custom_target(setup ALL DEPENDS ${SETUP_EXE})
+else()
+  message(STATUS "makensis not found: the setup program is not made")
 endif()

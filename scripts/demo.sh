@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: builds the Windows package and runs the installer in a throwaway Wine prefix as a
-# user would meet it: install, the queries, "def.set", a reinstall over printers with their own
-# settings, and uninstall. After each step it prints the exit code and what the spooler, the Run
+# user would meet it: install, the queries, "def.set", a job printed to the new printer, a
+# reinstall over a printer with its own settings, and uninstall. After each step it prints the exit code and what the spooler, the Run
 # key and the tray companion hold, and the log window's text where one came up.
 #
 # Wine 8.0's spooler lacks three features the installer relies on (a printer added without a data
@@ -25,6 +25,7 @@ if [ -z "${DISPLAY:-}" ]; then  # the log window needs a screen, even one nobody
 fi
 finish() {
   wine_end
+  [ -n "${KEEP_PREFIXES:-}" ] || rm -rf "${WINEPREFIX:-/nonexistent}"
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
 }
 trap finish EXIT
@@ -72,6 +73,21 @@ show_state
 step onInit
 
 echo
+echo "a job printed to the printer \"vexaWriter\" from another program:"
+cp "$TOOLS_DIR/print_job.exe" "$WINEPREFIX/drive_c/tools/"
+# Wine finds a port's monitor only by this key, which a monitor registers itself on Windows.
+wine reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Print\Monitors\vexaWriter:\Ports\vexaWriter:' \
+  /f >/dev/null 2>&1
+job_text="Hello from the vexaWriter demo, $(date -u '+%Y-%m-%d %H:%M')"
+wine 'C:\tools\print_job.exe' vexaWriter "$job_text" </dev/null >/dev/null 2>&1
+job=$WINEPREFIX/drive_c/ProgramData/vexaWriter/jobs/job-0001.prn
+if [ -f "$job" ]; then
+  echo "    landed in C:\ProgramData\vexaWriter\jobs\job-0001.prn: \"$(cat "$job")\""
+else
+  echo "    the job did not arrive"
+fi
+
+echo
 echo "the printer gets a settings key, a comment and a location, as the product's own tools give it:"
 spool_inspect delete-printer vexaWriter + add-printer vexaWriter vexaWriter: 'vexaWriter printer' \
   comment='Front desk' location='Room 1' subkey=demo-key + set-default vexaWriter >/dev/null ||
@@ -82,3 +98,4 @@ wait_for_tray "tray|mutex=1|window=1"
 show_state
 step uninstall
 show_state
+[ -f "${job:-}" ] && echo "the printed job stays where it landed: C:\ProgramData\vexaWriter\jobs\job-0001.prn"

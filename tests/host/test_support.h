@@ -26,6 +26,12 @@ class MachineTest : public ::testing::Test {
   }
 
   winsim::Machine& machine() { return *machine_; }
+  // A fresh machine in place of the current one, for tests that make many runs from scratch;
+  // the caller checks the old one first.
+  void ReplaceMachine() {
+    machine_.reset();
+    machine_ = std::make_unique<winsim::Machine>();
+  }
 
  private:
   std::unique_ptr<winsim::Machine> machine_ = std::make_unique<winsim::Machine>();

@@ -226,3 +226,16 @@ wait_for_tray() {  # wait_for_tray "tray|mutex=1|window=1"
     sleep 0.5
   done
 }
+
+# Runs one Windows command line (taken as is: no quoting is added) through a batch file in the
+# current prefix, waits for it, also for a program without a console, and prints its full exit
+# code, which the Unix exit status would cut to 8 bits. The code goes through a file: a program
+# it leaves running (the tray companion) would hold a pipe open.
+wine_exit_code() {
+  local drive=$WINEPREFIX/drive_c
+  rm -f "$drive/exit_code.txt"
+  # A digit right before ">" would name a stream, hence the word and the space.
+  printf '@%s\r\n@echo code %%ERRORLEVEL%% >C:\\exit_code.txt\r\n' "$1" >"$drive/exit_code.bat"
+  wine cmd /c 'C:\exit_code.bat' </dev/null >/dev/null 2>&1
+  tr -d '\r' <"$drive/exit_code.txt" 2>/dev/null | sed -n 's/^code \([-0-9]*\) *$/\1/p'
+}

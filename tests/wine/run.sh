@@ -29,13 +29,24 @@ for check in "$here"/checks/*.sh; do
     passed=$((passed + 1))
     echo "wine check $name: ok ($(( $(date +%s) - start )) s)"
     # A check may end with a summary line for the test command's output.
-    grep -E '^platform conformance' "$ARTIFACTS/$name.log" || true
+    grep -E '^(platform conformance|installer size: |install on Wine: |uninstall on Wine: )' \
+      "$ARTIFACTS/$name.log" || true
   else
     failed=$((failed + 1))
     echo "wine check $name: FAILED ($(( $(date +%s) - start )) s)"
     sed 's/^/    /' "$ARTIFACTS/$name.log" | tail -n 30
   fi
   WINEPREFIX=$WINE_WORK/prefixes/$name wineserver -k >/dev/null 2>&1 || true
+  # A prefix takes about 700 MB: each check's go once it is done (its log is in the artifacts).
+  if [ -z "${KEEP_PREFIXES:-}" ]; then
+    for prefix in "$WINE_WORK/prefixes/$name" "$WINE_WORK/prefixes/$name".* \
+      "$WINE_WORK/prefixes/${name}_"*; do
+      [ -e "$prefix" ] || continue
+      WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+      rm -rf "$prefix"
+    done
+  fi
 done
+[ -n "${KEEP_PREFIXES:-}" ] || rm -rf "$WINE_WORK/prefixes"
 echo "wine: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

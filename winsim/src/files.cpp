@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include "winsim/processes.h"
+
 using winsim::FileSystem;
 using winsim::Machine;
 using winsim::WideText;
@@ -262,6 +264,11 @@ std::optional<std::array<WORD, 4>> FileSystem::FileVersion(const WideText& path)
 
 namespace {
 
+// The path a file call acts on: relative names resolve against the current directory.
+WideText FullPathOf(LPCWSTR fileName) {
+  return Machine::Current().processes().FullPath(winsim::FromPtr(fileName));
+}
+
 FileSystem& Files() {
   return Machine::Current().files();
 }
@@ -314,7 +321,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
                           LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE) {
   WINSIM_ENTER_OR_FAIL(INVALID_HANDLE_VALUE);
   Machine& machine = Machine::Current();
-  WideText path = winsim::FromPtr(lpFileName);
+  WideText path = FullPathOf(lpFileName);
   if (path.empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
@@ -431,7 +438,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
 
 BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
   WINSIM_ENTER_OR_FAIL(FALSE);
-  WideText path = winsim::FromPtr(lpFileName);
+  WideText path = FullPathOf(lpFileName);
   FileSystem::Node* node = Files().Find(path);
   if (node == nullptr) {
     SetLastError(Files().ParentExists(path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
@@ -466,7 +473,7 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
 
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
   WINSIM_ENTER_OR_FAIL(INVALID_FILE_ATTRIBUTES);
-  WideText path = winsim::FromPtr(lpFileName);
+  WideText path = FullPathOf(lpFileName);
   const FileSystem::Node* node = Files().Find(path);
   if (node == nullptr) {
     SetLastError(Files().ParentExists(path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "winsim/files.h"
+#include "winsim/processes.h"
 #include "winsim/registry.h"
 
 using winsim::Machine;
@@ -48,8 +49,10 @@ BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD
       data.resize(data.size() - 2);
     }
   }
-  AppendString(data, u"\\??\\" + winsim::FromPtr(lpExistingFileName));
-  WideText target = winsim::FromPtr(lpNewFileName);
+  // The table holds full paths, whatever form the caller gave.
+  const winsim::Processes& processes = Machine::Current().processes();
+  AppendString(data, u"\\??\\" + processes.FullPath(winsim::FromPtr(lpExistingFileName)));
+  WideText target = processes.FullPath(winsim::FromPtr(lpNewFileName));
   AppendString(data, target.empty() ? target : u"\\??\\" + target);
   AppendString(data, WideText());
   registry.SetValue(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue, REG_MULTI_SZ, data);

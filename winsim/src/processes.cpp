@@ -1,8 +1,10 @@
-// The running process: command line, module path, system directory, temporary folder, DLL
-// search order, and module handles.
+// The running process: command line, module path, current directory, system directory,
+// temporary folder, DLL search order, and module handles.
 #include "winsim/processes.h"
 
 #include <string.h>
+
+#include "winsim/files.h"
 
 using winsim::Machine;
 
@@ -11,6 +13,31 @@ namespace winsim {
 void Processes::SetArguments(const WideText& arguments) {
   commandLine = u"\"" + modulePath + u"\"";
   if (!arguments.empty()) commandLine += u" " + arguments;
+}
+
+WideText Processes::FullPath(const WideText& path) const {
+  bool separatorFirst = !path.empty() && (path[0] == u'\\' || path[0] == u'/');
+  bool drive = path.size() >= 2 && path[1] == u':';
+  // Full paths, and the rare root- or drive-relative forms, are taken as given.
+  if (path.empty() || separatorFirst || drive) return path;
+  // Fold the "." and ".." segments of the relative part into the current directory.
+  WideText full = currentDirectory;
+  if (full.size() > 3 && full.back() == u'\\') full.pop_back();
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && path[i] != u'\\' && path[i] != u'/') continue;
+    WideText segment = path.substr(start, i - start);
+    start = i + 1;
+    if (segment.empty() || segment == u".") continue;
+    if (segment == u"..") {
+      size_t cut = full.rfind(u'\\');
+      if (cut != WideText::npos) full.resize(cut > 2 ? cut : 3);  // the drive root stays
+      continue;
+    }
+    if (full.back() != u'\\') full += u'\\';
+    full += segment;
+  }
+  return full;
 }
 
 }  // namespace winsim
@@ -64,6 +91,33 @@ DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer) {
   if (lpBuffer == nullptr || nBufferLength < needed) return needed;
   memcpy(lpBuffer, directory.c_str(), needed * sizeof(WCHAR));
   return needed - 1;
+}
+
+DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
+  WINSIM_ENTER_OR_FAIL(0);
+  const winsim::WideText& directory = Machine::Current().processes().currentDirectory;
+  DWORD needed = static_cast<DWORD>(directory.size() + 1);
+  winsim::PoisonLastError();
+  // Too small a buffer: the size needed, terminator included, and nothing copied.
+  if (lpBuffer == nullptr || nBufferLength < needed) return needed;
+  memcpy(lpBuffer, directory.c_str(), needed * sizeof(WCHAR));
+  return needed - 1;
+}
+
+BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName) {
+  WINSIM_ENTER_OR_FAIL(FALSE);
+  winsim::Processes& processes = Machine::Current().processes();
+  winsim::WideText full = processes.FullPath(winsim::FromPtr(lpPathName));
+  while (full.size() > 3 && (full.back() == u'\\' || full.back() == u'/')) full.pop_back();
+  const winsim::FileSystem::Node* node = Machine::Current().files().Find(full);
+  bool driveRoot = full.size() == 3;
+  if (!driveRoot && (node == nullptr || !node->directory)) {
+    SetLastError(node != nullptr ? ERROR_DIRECTORY : ERROR_FILE_NOT_FOUND);
+    return FALSE;
+  }
+  processes.currentDirectory = full;
+  winsim::PoisonLastError();
+  return TRUE;
 }
 
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags) {

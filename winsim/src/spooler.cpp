@@ -68,7 +68,7 @@ WideText Spooler::MonitorDllPath(const SpoolerMonitor& monitor) const {
 void Spooler::LoadMonitor(const SpoolerMonitor& monitor) {
   FileSystem& files = Machine::Current().files();
   WideText path = MonitorDllPath(monitor);
-  if (files.IsFile(path)) files.HoldAsLoadedModule(path, kSpoolerHolder);
+  if (files.IsFile(path) && !files.IsHeld(path)) files.HoldAsLoadedModule(path, kSpoolerHolder);
 }
 
 void Spooler::UnloadMonitor(const SpoolerMonitor& monitor) {
@@ -246,7 +246,7 @@ void Spooler::LoadDriver(const WideText& name, const WideText& environment) {
   FileSystem& files = Machine::Current().files();
   for (const WideText* file : {&driver->driverFile, &driver->dataFile, &driver->configFile}) {
     WideText path = DriverFilePath(*driver, *file);
-    if (files.IsFile(path)) files.HoldAsLoadedModule(path, kSpoolerHolder);
+    if (files.IsFile(path) && !files.IsHeld(path)) files.HoldAsLoadedModule(path, kSpoolerHolder);
   }
 }
 

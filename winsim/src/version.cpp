@@ -10,6 +10,7 @@
 #include <string>
 
 #include "winsim/files.h"
+#include "winsim/processes.h"
 
 using winsim::FileSystem;
 using winsim::Machine;
@@ -102,7 +103,7 @@ std::string BuildResource(const std::array<WORD, 4>& version,
 // The resource of the file, or an empty string with the last error set.
 std::string ResourceOf(LPCWSTR fileName) {
   FileSystem& files = Machine::Current().files();
-  WideText path = winsim::FromPtr(fileName);
+  WideText path = Machine::Current().processes().FullPath(winsim::FromPtr(fileName));
   const FileSystem::Node* node = files.Find(path);
   if (node == nullptr || path.empty()) {
     SetLastError(files.ParentExists(path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);

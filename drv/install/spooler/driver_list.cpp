@@ -24,6 +24,8 @@ DriverList ListDrivers(const WCHAR* environment) {
     list.records = std::move(result.block);
     list.count = result.count;
   }
+  list.complete =
+      result.outcome == TwoCallOutcome::Filled || result.outcome == TwoCallOutcome::NothingToList;
   return list;
 }
 

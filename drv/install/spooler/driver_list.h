@@ -13,6 +13,8 @@ struct DriverList {
   UniqueGlobalBlock records;
   DWORD level = 6;
   DWORD count = 0;
+  // False when the spooler's listing failed: our driver may be installed without being listed.
+  bool complete = true;
 };
 
 // Lists the drivers of the environment; an empty list when there are none or the listing fails

@@ -93,7 +93,11 @@ HRESULT CopyIntoDirectory(InstallState& state, const WCHAR* targetDir, const WCH
                L" Cant't open destination file"};
   } else {
     if (destinationOut != nullptr) lstrcpyW(destinationOut, destinationPath.Text());
-    if (!sourceJoined) {
+    if (state.moduleDir.Length() == 0) {
+      // The package is only ever read from the installer's own directory: with that unknown,
+      // a bare name would pick up whatever file of that name lies in the current directory.
+      outcome = {kErrorCopyOpenSource, ERROR_PATH_NOT_FOUND, L" Cant't open source file"};
+    } else if (!sourceJoined) {
       outcome = {kErrorCopyOpenSource, ERROR_NOT_ENOUGH_MEMORY, L" Cant't open source file"};
     } else {
       outcome = CopyFileOver(state, sourcePath.Text(), destinationPath.Text());

@@ -2,7 +2,9 @@
 // target directory and writes exactly one log line that tells what was copied where and how
 // it ended. The caller chooses whether a failure counts as an error of the run: with
 // reportErrors the line goes through ReportError with the failed stage's code (10 source not
-// opened, 9 destination not opened, 8 copy incomplete), otherwise it is a plain line.
+// opened, 9 destination not opened, 8 copy incomplete), otherwise it is a plain line. With
+// the program's directory unknown (empty moduleDir) nothing is opened: the source is not
+// opened, with ERROR_PATH_NOT_FOUND, rather than looked up in the current directory.
 //
 // The destination is opened with OpenDestinationWithRetry, which waits out a file that is
 // held for a short while. A copy that ends early (a write that writes less than it was given,

@@ -56,6 +56,8 @@ MonitorList ListMonitors(InstallState& state) {
       break;
   }
   if (list.count == 0) list.records.reset();
+  list.complete =
+      result.outcome == TwoCallOutcome::Filled || result.outcome == TwoCallOutcome::NothingToList;
   return list;
 }
 

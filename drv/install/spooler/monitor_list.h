@@ -15,6 +15,8 @@ struct MonitorList {
   UniqueGlobalBlock records;
   DWORD level = 2;
   DWORD count = 0;
+  // False when the spooler's listing failed: our monitor may be registered without being listed.
+  bool complete = true;
 };
 
 // Lists the monitors; logs only when the spooler has nothing to list or the listing fails.

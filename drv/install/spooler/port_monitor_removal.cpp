@@ -99,10 +99,11 @@ void MovePrintersOffOurPort(InstallState& state) {
 }
 
 // Three attempts for a registered monitor: at once, with its port freed, after a spooler
-// restart. True when the monitor is gone.
-bool DeleteOurMonitorWithRetries(InstallState& state, bool found) {
+// restart. True when the monitor is gone. Without a complete list the spooler's answer to the
+// first attempt tells whether the monitor is registered.
+bool DeleteOurMonitorWithRetries(InstallState& state, bool found, bool listComplete) {
   if (DeleteOurMonitor(state)) return true;
-  if (!found) {
+  if (!found && (listComplete || GetLastError() == ERROR_UNKNOWN_PRINT_MONITOR)) {
     LogLine(state, L"Can't delete monitor and monitor was not found. So everything should be ok");
     return false;
   }
@@ -136,7 +137,7 @@ void RemovePortMonitor(InstallState& state, const MonitorList& monitors) {
   WString path;
   bool named = BuildMonitorPath(state, monitors, index, path);
   if (!KeepCompatibleMonitor(state, path.Text(), found) &&
-      DeleteOurMonitorWithRetries(state, found)) {
+      DeleteOurMonitorWithRetries(state, found, monitors.complete)) {
     // Without a DLL name the path is the bare system directory: nothing to delete then. Any
     // failure (the file still loaded, access denied) leaves the DLL to the pending deletions.
     if (named && !DeleteFileW(path.Text())) AddPendingDelete(state.pendingDeletes, path.Text());

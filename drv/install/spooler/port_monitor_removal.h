@@ -7,7 +7,9 @@
 // attempts: after every printer of the snapshot on our port has been moved to "file:"
 // (recorded in retargetedPrinters, with the entry's offset in retargetedPortOffsets, for
 // InstallPortMonitor to put back), and after a spooler restart; the third failure is error 12
-// and leaves the DLL alone. A DLL that cannot be deleted goes to the pending deletions.
+// and leaves the DLL alone. A DLL that cannot be deleted goes to the pending deletions. When
+// the list is incomplete (the listing failed), a monitor the spooler does not call unknown
+// when refusing the first deletion counts as registered.
 #pragma once
 
 #include "monitor_list.h"

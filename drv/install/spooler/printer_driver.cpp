@@ -94,22 +94,24 @@ void RemovePrinterDriver(InstallState& state, const DriverList& drivers) {
   ++state.indent;
   LogDriverList(state, drivers);
   int index = FindOurDriver(drivers);
-  if (index < 0) {
+  if (index >= 0) LogLine(state, L"Driver is found. Index=%d", index + 1);
+  // Without a complete list only the spooler can tell whether our driver is there: it is asked
+  // to delete it all the same.
+  if (index < 0 && drivers.complete) {
+    LogLine(state, L"No vexaWriter driver (%s)was found", state.environment);
+  } else if (DeleteOurDriver(state)) {
+    LogLine(state, L"OK :)");
+  } else if (index < 0 && GetLastError() == ERROR_UNKNOWN_PRINTER_DRIVER) {
     LogLine(state, L"No vexaWriter driver (%s)was found", state.environment);
   } else {
-    LogLine(state, L"Driver is found. Index=%d", index + 1);
+    LogLine(state, L"Can't delete driver. Trying to restart spooler");
+    // A spooler that has just seen the driver's printers go may still hold the driver; a
+    // restart lets go of it.
+    { SpoolerPause restart(&state); }
     if (DeleteOurDriver(state)) {
       LogLine(state, L"OK :)");
     } else {
-      LogLine(state, L"Can't delete driver. Trying to restart spooler");
-      // A spooler that has just seen the driver's printers go may still hold the driver; a
-      // restart lets go of it.
-      { SpoolerPause restart(&state); }
-      if (DeleteOurDriver(state)) {
-        LogLine(state, L"OK :)");
-      } else {
-        ReportError(state, kErrorRemoveDriver, kMessageRemoveDriver);
-      }
+      ReportError(state, kErrorRemoveDriver, kMessageRemoveDriver);
     }
   }
   --state.indent;

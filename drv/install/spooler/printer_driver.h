@@ -15,5 +15,6 @@ struct DriverList;
 void InstallPrinterDriver(InstallState& state);
 // "#DeletePrinterDriver for <environment>": lists `drivers`, deletes ours with all its files,
 // once more after a spooler restart when the first attempt fails (error 14 when both fail).
-// A driver that is not registered is only logged.
+// A driver that is not registered is only logged. When the list is incomplete (the listing
+// failed) the deletion is tried all the same; the spooler's "unknown driver" means not there.
 void RemovePrinterDriver(InstallState& state, const DriverList& drivers);

@@ -18,20 +18,28 @@ bool AcceptSubKey(DWORD result, DWORD type, DWORD needed, char* buffer) {
   return buffer[kSubKeyBytes - 1] == 0;
 }
 
+// The spooler answered: with the value, with one too long for the buffer, or that there is
+// none. Any other failure leaves open whether the printer has settings.
+bool Answered(DWORD result) {
+  return result == ERROR_SUCCESS || result == ERROR_MORE_DATA || result == ERROR_FILE_NOT_FOUND;
+}
+
 }  // namespace
 
-void ReadPrinterSubKey(HANDLE printer, char* buffer) {
+bool ReadPrinterSubKey(HANDLE printer, char* buffer) {
   DWORD type = 0;
   DWORD needed = 0;
   DWORD result = GetPrinterDataA(printer, kSubKeyValue, &type, reinterpret_cast<LPBYTE>(buffer),
                                  kSubKeyBytes, &needed);
-  if (AcceptSubKey(result, type, needed, buffer)) return;
+  if (AcceptSubKey(result, type, needed, buffer)) return true;
+  bool answered = Answered(result);
   type = 0;
   needed = 0;
   result = GetPrinterDataExA(printer, "DsUser", kSubKeyValue, &type,
                              reinterpret_cast<LPBYTE>(buffer), kSubKeyBytes, &needed);
-  if (AcceptSubKey(result, type, needed, buffer)) return;
+  if (AcceptSubKey(result, type, needed, buffer)) return true;
   buffer[0] = 0;
+  return answered && Answered(result);
 }
 
 UniqueGlobalBlock FetchPrinterInfo(HANDLE printer) {

@@ -28,28 +28,36 @@ void RemoveAllPrinters(InstallState& state) {
   for (DWORD i = 0; i < state.printers.count; ++i) {
     PRINTER_INFO_2W& record = state.printers.records[i];
     if (!IsExactName(record.pDriverName, kDriverName)) continue;
-    SavePrinterSubKey(state, record);
+    if (!SavePrinterSubKey(state, record) && state.checkMonitorVersion != 0) {
+      // A reinstall puts back only the printers it could save: removing this one would lose
+      // its settings for good. It stays, and with it the driver, which the run then reports.
+      LogLine(state, L"Can't read the settings of printer %s, it stays", record.pPrinterName);
+      continue;
+    }
     RemovePrinter(state, record.pPrinterName);
   }
   --state.indent;
 }
 
-void SavePrinterSubKey(InstallState& state, PRINTER_INFO_2W& record) {
+bool SavePrinterSubKey(InstallState& state, PRINTER_INFO_2W& record) {
   UniquePrinter printer;
-  if (record.pPrinterName == nullptr) return;  // a null name would open the print server
-  if (!OpenPrinterW(record.pPrinterName, printer.put(), nullptr)) return;
+  if (record.pPrinterName == nullptr) return true;  // a null name would open the print server
+  if (!OpenPrinterW(record.pPrinterName, printer.put(), nullptr)) {
+    return GetLastError() ==
+           ERROR_INVALID_PRINTER_NAME;  // gone since the snapshot: nothing to keep
+  }
   char subKey[kSubKeyBufferBytes] = {};
-  ReadPrinterSubKey(printer.get(), subKey);
-  if (subKey[0] == 0) return;
-  // Without memory for the node the printer is removed all the same and not re-created.
+  if (!ReadPrinterSubKey(printer.get(), subKey)) return false;
+  if (subKey[0] == 0) return true;
   UniqueGlobalBlock node(AllocateZeroedGlobal(sizeof(SavedPrinter)));
   UniqueGlobalBlock copy(CopySubKey(subKey));
-  if (!node || !copy) return;
+  if (!node || !copy) return false;
   auto* saved = static_cast<SavedPrinter*>(node.release());
   saved->subKey = static_cast<char*>(copy.release());
   saved->printer = &record;
   saved->next = state.savedPrinters;
   state.savedPrinters = saved;
+  return true;
 }
 
 void RemovePrinter(InstallState& state, const WCHAR* printerName) {

@@ -58,6 +58,9 @@ void Launch(const WString& trayPath) {
 }  // namespace
 
 WString TrayPath(const WString& moduleDir) {
+  // Without the installer's own directory there is no companion of this package to name; a
+  // bare name would be looked up wherever the process happens to run.
+  if (moduleDir.Length() == 0) return WString();
   WString directory = moduleDir.Copy();
   if (IsSeparator(LastUnit(directory))) directory.Resize(directory.Length() - 1);
   WString path = directory.ParentDirectory();
@@ -71,6 +74,7 @@ void StartTray(InstallState& state) {
   if (!state.installTray) return;
   if (!SystemRunsTheCompanion()) return;
   WString trayPath = TrayPath(state.moduleDir);
+  if (trayPath.Length() == 0) return;
   RegisterToRunAtLogon(trayPath);
   Launch(trayPath);
 }

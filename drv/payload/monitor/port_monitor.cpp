@@ -1,6 +1,8 @@
-// Stand-in port monitor: serves the one port "vexaWriter:". Jobs sent to it are accepted and
-// discarded; at the end of each job the spooler is told the job went to the printer, so the
-// queue empties as it would with the real output path.
+// Stand-in port monitor: serves the one port "vexaWriter:". Each job sent to it (the bytes
+// written between StartDocPort and EndDocPort) lands in its own file,
+// %ProgramData%\vexaWriter\jobs\job-NNNN.prn, numbered from 0001 by the first free name, so
+// a user finds what was printed. At the end of each job the spooler is told the job went to the
+// printer, so the queue empties as it would with the real output path.
 #include <windows.h>
 #include <winspool.h>
 
@@ -12,10 +14,15 @@ const WCHAR kPortName[] = L"vexaWriter:";
 const WCHAR kMonitorName[] = L"vexaWriter:";
 const WCHAR kPortDescription[] = L"vexaWriter output";
 
-// What an open port handle points to; a job is in progress while printer is set.
+const WCHAR kJobFolderBelowData[] = L"\\vexaWriter\\jobs";
+const WCHAR kDefaultDataFolder[] = L"C:\\ProgramData";
+constexpr DWORD kMaxJobNumber = 9999;
+
+// What an open port handle points to; a job is in progress while file is open.
 struct Port {
   HANDLE printer;
   DWORD jobId;
+  HANDLE file;
 };
 
 DWORD TextBytes(const WCHAR* text) {
@@ -28,6 +35,43 @@ WCHAR* PackString(LPBYTE& stringEnd, const WCHAR* text) {
   stringEnd -= TextBytes(text);
   lstrcpyW(reinterpret_cast<WCHAR*>(stringEnd), text);
   return reinterpret_cast<WCHAR*>(stringEnd);
+}
+
+// Writes the four decimal digits of number (at most 9999) at out.
+void PutJobNumber(WCHAR* out, DWORD number) {
+  for (int digit = 3; digit >= 0; --digit) {
+    out[digit] = static_cast<WCHAR>(L'0' + number % 10);
+    number /= 10;
+  }
+}
+
+// Makes the job folder (and the vexaWriter folder above it) when missing and creates the next
+// free job file in it. The spooler may run jobs of several printing processes at once, so a
+// name is taken only by CREATE_NEW; one taken meanwhile moves on to the next number.
+HANDLE CreateJobFile() {
+  WCHAR path[MAX_PATH];
+  DWORD length = GetEnvironmentVariableW(L"ProgramData", path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) lstrcpyW(path, kDefaultDataFolder);
+  const int kTail = lstrlenW(L"\\job-0000.prn");
+  if (lstrlenW(path) + lstrlenW(kJobFolderBelowData) + kTail >= MAX_PATH) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return INVALID_HANDLE_VALUE;
+  }
+  WCHAR* folderEnd = path + lstrlenW(path);
+  lstrcpyW(folderEnd, L"\\vexaWriter");
+  CreateDirectoryW(path, nullptr);
+  lstrcpyW(folderEnd, kJobFolderBelowData);
+  CreateDirectoryW(path, nullptr);
+  WCHAR* name = path + lstrlenW(path);
+  lstrcpyW(name, L"\\job-0000.prn");
+  for (DWORD number = 1; number <= kMaxJobNumber; ++number) {
+    PutJobNumber(name + 5, number);
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return file;
+  }
+  SetLastError(ERROR_FILE_EXISTS);
+  return INVALID_HANDLE_VALUE;
 }
 
 BOOL WINAPI EnumPorts(HANDLE, LPWSTR, DWORD level, LPBYTE ports, DWORD bufferBytes,
@@ -75,6 +119,7 @@ BOOL WINAPI OpenPort(HANDLE, LPWSTR name, PHANDLE handle) {
   }
   auto* port = static_cast<Port*>(GlobalAlloc(GPTR, sizeof(Port)));
   if (port == nullptr) return FALSE;
+  port->file = INVALID_HANDLE_VALUE;
   *handle = port;
   return TRUE;
 }
@@ -85,19 +130,34 @@ BOOL WINAPI StartDocPort(HANDLE handle, LPWSTR printerName, DWORD jobId, DWORD, 
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  if (port->file == INVALID_HANDLE_VALUE) {
+    port->file = CreateJobFile();
+    if (port->file == INVALID_HANDLE_VALUE) return FALSE;
+  }
   // Without the printer handle the job cannot be marked as sent; it is still accepted.
   if (port->printer == nullptr) OpenPrinterW(printerName, &port->printer, nullptr);
   port->jobId = jobId;
   return TRUE;
 }
 
-BOOL WINAPI WritePort(HANDLE handle, LPBYTE, DWORD bytes, LPDWORD written) {
-  if (handle == nullptr || written == nullptr) {
+BOOL WINAPI WritePort(HANDLE handle, LPBYTE bytes, DWORD count, LPDWORD written) {
+  auto* port = static_cast<Port*>(handle);
+  if (port == nullptr || written == nullptr || (bytes == nullptr && count != 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  *written = bytes;
-  return TRUE;
+  *written = 0;
+  if (port->file == INVALID_HANDLE_VALUE) {
+    SetLastError(ERROR_INVALID_HANDLE);  // no StartDocPort, or it failed
+    return FALSE;
+  }
+  return WriteFile(port->file, bytes, count, written, nullptr);
+}
+
+void CloseJobFile(Port* port) {
+  if (port->file == INVALID_HANDLE_VALUE) return;
+  CloseHandle(port->file);
+  port->file = INVALID_HANDLE_VALUE;
 }
 
 BOOL WINAPI ReadPort(HANDLE, LPBYTE, DWORD, LPDWORD read) {
@@ -112,6 +172,7 @@ BOOL WINAPI EndDocPort(HANDLE handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  CloseJobFile(port);
   if (port->printer != nullptr) {
     SetJobW(port->printer, port->jobId, 0, nullptr, JOB_CONTROL_SENT_TO_PRINTER);
     ClosePrinter(port->printer);
@@ -126,6 +187,7 @@ BOOL WINAPI ClosePort(HANDLE handle) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  CloseJobFile(port);
   if (port->printer != nullptr) ClosePrinter(port->printer);
   GlobalFree(port);
   return TRUE;

@@ -14,7 +14,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, LPWSTR commandLine, 
 
 class EntryTest : public MachineTest {
  protected:
-  EntryTest() {
+  EntryTest() { StageLogWindow(); }
+  void StageLogWindow() {
     desktop().dialogTemplates[IDD_LOG_WINDOW] = {
         u"", {{IDOK, u"Button", u"Close", true}, {IDC_LOG_TEXT, u"Edit", u""}}};
   }

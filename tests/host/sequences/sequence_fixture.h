@@ -23,7 +23,14 @@ constexpr char16_t kRunKeyPath[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersio
 
 class SequenceTest : public EntryTest {
  protected:
-  SequenceTest() {
+  SequenceTest() { StagePackage(); }
+  // The package and the spooler's directory on a fresh machine, ready for a first run.
+  void StartOver() {
+    ReplaceMachine();
+    StageLogWindow();
+    StagePackage();
+  }
+  void StagePackage() {
     for (const char16_t* name : {u"zqvmon64.dll", u"zqvdrv64.dll", u"zqvui64.dll"}) {
       WideText path = WideText(kPackageDir) + name;
       files().AddFile(path, "stand-in of " + Utf8(name));

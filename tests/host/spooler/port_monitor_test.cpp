@@ -151,6 +151,27 @@ TEST_F(PortMonitorTest, ARefusedDeletionIsRetriedTwiceThenErrorTwelve) {
             std::string::npos);
 }
 
+// A failed listing cannot tell whether ours is registered: the spooler's answer to the
+// deletion does.
+TEST_F(PortMonitorTest, AfterAFailedListingTheSpoolerTellsWhetherOursIsThere) {
+  struct Case {
+    bool registered;
+    unsigned refusals;
+    bool removed;
+    int errors;
+  } cases[] = {{true, 0, true, 0}, {true, 3, false, 1}, {false, 0, false, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.registered ? c.refusals : 99);
+    Stage(2609, c.registered);
+    Fail("EnumMonitorsW", 1, RPC_S_SERVER_UNAVAILABLE);
+    Remove(c.refusals);
+    EXPECT_EQ(Has("  Monitor was removed :)"), c.removed);
+    EXPECT_EQ(Has("  Can't delete monitor and monitor was not found. So everything should be ok"),
+              !c.registered);
+    EXPECT_EQ(state.errorCount, c.errors);
+  }
+}
+
 // Only a whole entry of a port list is our port; the install puts it back at that very entry.
 TEST_F(PortMonitorTest, OurPortEntryGoesToFileAndComesBackExactly) {
   struct Case {

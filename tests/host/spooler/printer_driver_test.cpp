@@ -195,6 +195,7 @@ TEST_F(InstallPrinterDriverTest, AFailedListingIsEmpty) {
   for (const Case& c : cases) {
     machine().FailCall(c.function, machine().CallCount(c.function) + c.nth, c.error);
     DriverList list = ListDrivers(L"Windows x64");
+    EXPECT_FALSE(list.complete) << c.function;
     EXPECT_EQ(list.count, 0u) << c.function;
     EXPECT_EQ(list.records.get(), nullptr);
     if (c.function == std::string("GlobalAlloc")) {
@@ -249,6 +250,24 @@ TEST_F(RemovePrinterDriverTest, ADriverThatIsNotThereIsOnlyLogged) {
                    }));
   EXPECT_EQ(state.errorCount, 0);
   EXPECT_EQ(machine().CallCount("DeletePrinterDriverExW"), 0u);
+}
+
+// A failed listing cannot tell whether ours is installed: the deletion is asked for anyway.
+TEST_F(RemovePrinterDriverTest, AfterAFailedListingTheSpoolerTellsWhetherOursIsThere) {
+  for (bool installed : {true, false}) {
+    SCOPED_TRACE(installed);
+    if (installed) InstallPrinterDriver(state);
+    state.logText.Release();
+    machine().FailCall("EnumPrinterDriversW", machine().CallCount("EnumPrinterDriversW") + 1,
+                       RPC_S_SERVER_UNAVAILABLE);
+    Run();
+    EXPECT_EQ(Log(),
+              JoinLines({"#DeletePrinterDriver for Windows x64",
+                         "  BTW, there is no printer drivers on this system.",
+                         installed ? "  OK :)" : "  No vexaWriter driver (Windows x64)was found"}));
+    EXPECT_EQ(OurDriver(), nullptr);
+    EXPECT_EQ(state.errorCount, 0);
+  }
 }
 
 TEST_F(RemovePrinterDriverTest, ANamelessRecordIsListedAsEmpty) {

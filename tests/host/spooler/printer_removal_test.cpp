@@ -228,6 +228,37 @@ TEST_F(RemoveAllPrintersTest, TheSettingsKeyNameIsReadWithinItsLimits) {
   }
 }
 
+// A reinstall re-creates only the printers it saved: one whose settings cannot be saved stays.
+TEST_F(RemoveAllPrintersTest, DuringAReinstallAPrinterWhoseSettingsCannotBeSavedStays) {
+  struct Case {
+    const char* function;
+    DWORD error;
+    const char* key;  // where the printer keeps its settings key name
+    bool stays;       // during a reinstall
+  } cases[] = {{"OpenPrinterW", ERROR_ACCESS_DENIED, "DsUser", true},
+               {"GetPrinterDataA", RPC_S_SERVER_UNAVAILABLE, "PrinterDriverData", true},
+               {"GetPrinterDataExA", RPC_S_SERVER_UNAVAILABLE, "DsUser", true},
+               {"GlobalAlloc", ERROR_NOT_ENOUGH_MEMORY, "DsUser", true},
+               // Gone since the snapshot, as far as the spooler knows: nothing to keep.
+               {"OpenPrinterW", ERROR_INVALID_PRINTER_NAME, "DsUser", false}};
+  for (const Case& c : cases) {
+    for (int reinstall : {1, 0}) {
+      SCOPED_TRACE(std::string(c.function) + (reinstall ? " reinstall" : " uninstall"));
+      winsim::Spooler::SetStringData(Ours("A"), c.key, "SubKey", "key-a");
+      TakePrinterSnapshot(state.printers);
+      state.checkMonitorVersion = reinstall;
+      machine().FailCall(c.function, machine().CallCount(c.function) + 1, c.error);
+      RemoveAllPrinters(state);
+      EXPECT_EQ(Log().find("Can't read the settings of printer A, it stays") != std::string::npos,
+                reinstall == 1 && c.stays);
+      EXPECT_EQ(Remaining(), reinstall && c.stays ? Names{"A"} : Names{});
+      EXPECT_EQ(Saved(), Names{});
+      ReleaseInstallState(state);
+      spooler().printers.clear();
+    }
+  }
+}
+
 TEST_F(RemoveAllPrintersTest, APrinterThatCannotBeOpenedForDeletionIsErrorSixteen) {
   winsim::Spooler::SetStringData(Ours("A"), "DsUser", "SubKey", "key-a");
   machine().FailCall("OpenPrinterW", 2, ERROR_ACCESS_DENIED);  // the first is for the key

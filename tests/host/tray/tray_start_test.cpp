@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                  false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(StartTrayTest, DoesNothingWithoutTheTrayOptionOrBeforeNt6) {
+TEST_F(StartTrayTest, DoesNothingWithoutTheTrayOptionTheInstallerDirectoryOrBeforeNt6) {
   InstallerIn("C:\\Apps\\Printer\\drv\\");
   winsim::TrayCompanion{}.InstallAt(machine(), Widen(kTrayFile));
   state.installTray = 0;
@@ -82,6 +82,10 @@ TEST_F(StartTrayTest, DoesNothingWithoutTheTrayOptionOrBeforeNt6) {
   processes().osVersion.major = 5;
   StartTray(state);
   processes().osVersion = {6, 1, 7601, VER_PLATFORM_WIN32_WINDOWS, ""};
+  StartTray(state);
+  // A bare name would start whatever companion lies in the current directory.
+  processes().osVersion = {6, 1, 7601, VER_PLATFORM_WIN32_NT, ""};
+  state.moduleDir.Release();
   StartTray(state);
 
   EXPECT_EQ(machine().CallCount("RegOpenKeyExA"), 0u);

@@ -1,6 +1,7 @@
 // The simulated file system and registry behave as the platform documents.
 #include "test_support.h"
 #include "winsim/files.h"
+#include "winsim/processes.h"
 #include "winsim/registry.h"
 
 namespace {
@@ -41,6 +42,41 @@ TEST_F(SimFilesTest, DeleteFileErrors) {
   files.ReleaseHoldsOf("spooler");
   EXPECT_TRUE(DeleteFileW(L"C:\\dir\\denied.dll"));
   EXPECT_FALSE(DeleteFileW(L"C:\\dir\\held.dll"));
+}
+
+// Relative names resolve against the current directory, which SetCurrentDirectoryW changes.
+TEST_F(SimFilesTest, RelativePathsFollowTheCurrentDirectory) {
+  auto& files = machine().files();
+  files.AddFile(u"C:\\work\\sub\\a.dll");
+  files.AddFile(u"C:\\work\\b.dll");
+  files.AddFile(u"C:\\c.dll");
+  struct Case {
+    const char16_t* directory;  // made current first
+    const char16_t* path;
+    bool found;
+  } cases[] = {
+      {u"C:\\work\\sub", u"a.dll", true},
+      {u"C:\\work\\sub", u"b.dll", false},
+      {u"C:\\work\\sub\\", u"..\\b.dll", true},
+      {u"C:\\", u"c.dll", true},
+      {u"C:\\work", u"..\\..\\c.dll", true},
+      {u"C:\\work", u"sub/./a.dll", true},
+      {u"sub", u"a.dll", true},  // a relative directory, from C:\work
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(SetCurrentDirectoryW(reinterpret_cast<const WCHAR*>(c.directory)))
+        << Utf8(c.directory);
+    EXPECT_EQ(GetFileAttributesW(reinterpret_cast<const WCHAR*>(c.path)) != INVALID_FILE_ATTRIBUTES,
+              c.found)
+        << Utf8(c.directory) << " + " << Utf8(c.path);
+  }
+  WCHAR current[MAX_PATH];
+  EXPECT_EQ(GetCurrentDirectoryW(MAX_PATH, current), 11u);
+  EXPECT_EQ(Utf8(winsim::FromPtr(current)), "C:\\work\\sub");
+  EXPECT_FALSE(SetCurrentDirectoryW(L"C:\\work\\b.dll"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DIRECTORY));
+  EXPECT_FALSE(SetCurrentDirectoryW(L"C:\\none"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
 TEST_F(SimFilesTest, OpenReadWriteAndSharing) {

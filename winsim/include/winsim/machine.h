@@ -72,6 +72,8 @@ class Machine {
   // Every call of the function from the nth on fails with the error.
   void FailCallsFrom(const std::string& function, unsigned nth, DWORD error);
   unsigned CallCount(const std::string& function) const;
+  // Every function called so far, with its count.
+  const std::map<std::string, unsigned>& CallCounts() const { return callCounts_; }
   // Counts the call and returns the error to fail it with, or 0 to let it run.
   DWORD EnterCall(const char* function);
 

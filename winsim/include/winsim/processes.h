@@ -1,6 +1,9 @@
-// Simulated processes: the running program (its command line, the path of its executable, the
-// system directory, the DLL search order it chose, the Windows version it is told) and the
-// other programs it starts.
+// Simulated processes: the running program (its command line, the path of its executable, its
+// current directory, the system directory, the DLL search order it chose, the Windows version it
+// is told) and the other programs it starts.
+//
+// The file calls resolve a relative path against the current directory (FullPath), as the
+// platform does; by default it is the program's own folder, as when started from a file window.
 //
 // Another program is a file that a test registers with the code to run when a process of it
 // starts (a scripted program: it opens mutexes, shows windows with actors, ends itself). A
@@ -34,6 +37,11 @@ class Processes {
   WideText commandLine = u"\"C:\\vexa\\drv\\zqvinst64.exe\"";
   // What GetModuleFileNameW reports for the program's module.
   WideText modulePath = u"C:\\vexa\\drv\\zqvinst64.exe";
+  // The current directory: no trailing backslash except for a drive root ("C:\\").
+  WideText currentDirectory = u"C:\\vexa\\drv";
+  // The full path a file call uses for `path`: a relative one ("a.dll", "..\\a.dll") is joined
+  // to the current directory with "." and ".." folded; any other path is returned as given.
+  WideText FullPath(const WideText& path) const;
   // What GetSystemDirectoryW reports (no trailing backslash, as the platform gives it).
   WideText systemDirectory = u"C:\\Windows\\system32";
   // What GetTempPathW reports: the temporary folder of the account the program runs as, with

@@ -1,5 +1,5 @@
-// kernel32, the running process: its command line, its module path, the system directory, its
-// account's temporary folder, the DLL search order, and module handles.
+// kernel32, the running process: its command line, its module path, its current directory, the
+// system directory, its account's temporary folder, the DLL search order, and module handles.
 #pragma once
 
 #include "winsim/api/base.h"
@@ -7,6 +7,8 @@
 LPWSTR WINAPI GetCommandLineW(void);
 DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 UINT WINAPI GetSystemDirectoryW(LPWSTR lpBuffer, UINT uSize);
+DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer);
+BOOL WINAPI SetCurrentDirectoryW(LPCWSTR lpPathName);
 DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer);
 
 // The LOAD_LIBRARY_SEARCH_* flags are with the module calls (kernel_modules.h).

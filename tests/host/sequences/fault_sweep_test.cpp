@@ -1,0 +1,264 @@
+// Every mode on several machine states, once as is and once per platform call the run makes
+// with that one call failing as it fails on a real system.
+#include <stdio.h>
+
+#include <map>
+#include <set>
+#include <vector>
+
+#include "sequence_fixture.h"
+#include "wait_bounds.h"
+
+namespace {
+
+// The error a real failure of each call gives; 0 for calls that do not fail when given a valid
+// handle or argument (closing, freeing, ending a dialog, sleeping, reading the clock or the
+// command line).
+const std::map<std::string, DWORD> kCallErrors = [] {
+  const std::pair<DWORD, std::vector<const char*>> groups[] = {
+      {RPC_S_SERVER_UNAVAILABLE,
+       {"AddMonitorW", "AddPrinterDriverExW", "AddPrinterW", "DeleteMonitorW", "DeletePrinter",
+        "DeletePrinterDriverExW", "EnumMonitorsW", "EnumPrinterDriversW", "EnumPrintersW",
+        "GetPrinterDataA", "GetPrinterDataExA", "GetPrinterDriverDirectoryW", "GetPrinterDriverW",
+        "GetPrinterW", "OpenPrinterW", "SetDefaultPrinterW", "SetPrinterDataA", "SetPrinterDataExA",
+        "SetPrinterW"}},
+      {0,
+       {"CloseHandle", "ClosePrinter", "CloseServiceHandle", "EndDialog", "FreeLibrary",
+        "GetCommandLineW", "GetLocalTime", "GetTickCount", "GlobalFree", "LocalFree", "RegCloseKey",
+        "Sleep"}},
+      {ERROR_NOT_ENOUGH_MEMORY,
+       {"CommandLineToArgvW", "GlobalAlloc", "LocalAlloc", "SetDlgItemTextW", "SetWindowTextW"}},
+      {ERROR_ACCESS_DENIED,
+       {"ControlService", "CreateMutexA", "DeleteFileW", "FindWindowW", "GetAsyncKeyState",
+        "GetProcessWindowStation", "GetUserObjectInformationW", "MoveFileExW", "OpenSCManagerW",
+        "OpenServiceW", "PostMessageW", "QueryServiceStatus", "RegCreateKeyExW", "RegDeleteValueA",
+        "RegDeleteValueW", "RegOpenKeyExA", "RegOpenKeyExW", "RegSetValueExW", "StartServiceW"}},
+      {ERROR_SHARING_VIOLATION, {"CreateFileW"}},
+      {ERROR_FILE_NOT_FOUND,
+       {"CreateProcessW", "GetDefaultPrinterW", "GetFileAttributesW", "RegQueryValueExW"}},
+      {ERROR_RESOURCE_NAME_NOT_FOUND, {"DialogBoxParamW"}},
+      {ERROR_MR_MID_NOT_FOUND, {"FormatMessageW"}},
+      {ERROR_RESOURCE_TYPE_NOT_FOUND,
+       {"GetFileVersionInfoSizeW", "GetFileVersionInfoW", "VerQueryValueW"}},
+      {ERROR_INSUFFICIENT_BUFFER,
+       {"GetModuleFileNameW", "GetSystemDirectoryW", "GetTempPathW", "GetVersionExA",
+        "MultiByteToWideChar", "WideCharToMultiByte"}},
+      {ERROR_PROC_NOT_FOUND, {"GetProcAddress"}},
+      {ERROR_INVALID_WINDOW_HANDLE, {"IsWindow"}},
+      {ERROR_MOD_NOT_FOUND, {"LoadLibraryExW"}},
+      {ERROR_READ_FAULT, {"ReadFile"}},
+      {ERROR_NOT_OWNER, {"ReleaseMutex"}},
+      {ERROR_INVALID_PARAMETER, {"SetDefaultDllDirectories"}},
+      {ERROR_INVALID_HANDLE, {"WaitForSingleObject"}},
+      {ERROR_DISK_FULL, {"WriteFile"}},
+  };
+  std::map<std::string, DWORD> errors;
+  for (const auto& [error, functions] : groups) {
+    for (const char* function : functions) errors[function] = error;
+  }
+  return errors;
+}();
+
+// Each mode's keyword and the exit codes it may answer with.
+const std::map<std::string, std::set<int>> kModes = {{"install", {1, 100, 101}},
+                                                     {"in_notray", {1, 100, 101}},
+                                                     {"uninstall", {2, 100, 101}},
+                                                     {"removetray", {6}},
+                                                     {"onChkDrv", {103, 3}},
+                                                     {"onInit", {200, 102, 3}},
+                                                     {"def.set", {4}},
+                                                     {"", {6}}};
+
+class FaultSweepTest : public SequenceTest {
+ protected:
+  struct MachineState {
+    const char* name;
+    void (FaultSweepTest::*stage)();
+  };
+
+ public:  // the states are named by member pointers in the test body
+  void Clean() {}
+  void Installed() { Run("in_notray"); }
+  void WithPrinters() {
+    Run("in_notray");
+    winsim::SpoolerPrinter& a = spooler().AddPrinter(u"A", u"vexaWriter printer", u"vexaWriter:");
+    a.comment = u"first floor";
+    winsim::Spooler::SetStringData(a, "PrinterDriverData", "SubKey", "keyA");
+    spooler().AddDriver(u"Generic / Text Only");
+    spooler().AddPrinter(u"Both", u"Generic / Text Only", u"LPT1:,vexaWriter:");
+    spooler().defaultPrinter = u"A";
+  }
+  void FilesHeld() {
+    Run("in_notray");
+    files().Hold(kSystemMonitorDll, "spooler", ERROR_ACCESS_DENIED);
+    for (const WideText& file : files().FilesBelow(u"C:\\windows\\system32\\spool\\drivers")) {
+      files().Hold(file, "spooler");
+    }
+  }
+  void CompanionRuns() { Run("install"); }
+
+ protected:
+  // Balanced indentation: a line is at most two levels deeper than the line before it, and
+  // each heading opens at the depth of its step in the sequence, the one depth the runs
+  // without a fault show it at. A step that returns without undoing its indentation, or undoes
+  // it twice, moves every heading after it. "#Restart Spooler" opens wherever a step needs it.
+  std::string IndentationProblem(const std::string& mode, const std::string& log, bool reference) {
+    size_t previous = 0;
+    for (size_t at = 0; at < log.size();) {
+      size_t end = log.find("\r\n", at);
+      std::string line = log.substr(at, end - at);
+      at = end + 2;
+      size_t spaces = line.find_first_not_of(' ');
+      if (line.empty()) continue;  // a system text's own line end
+      if (spaces == std::string::npos || spaces % 2 != 0) return "odd indentation: " + line;
+      size_t depth = spaces / 2;
+      if (depth > previous + 2) return "too deep: " + line;
+      previous = depth;
+      if (line[spaces] != '#' || line.find("#Restart Spooler") != std::string::npos) continue;
+      std::string heading = line.substr(spaces, line.find('(') - spaces);
+      std::set<size_t>& depths = headingDepths_[mode][heading];
+      if (reference) {
+        depths.insert(depth);
+      } else if (depths.size() == 1 && *depths.begin() != depth) {
+        return "heading out of place: " + line;
+      }
+    }
+    return "";
+  }
+
+  // Our printers, each with whether it carries a settings key: those are the printers an
+  // install takes out and puts back.
+  std::map<std::string, bool> PrintersOfOurs() {
+    std::map<std::string, bool> printers;
+    for (const auto& printer : spooler().printers) {
+      if (printer->deleted || printer->driver != u"vexaWriter printer") continue;
+      auto key = printer->data.find("printerdriverdata");
+      printers[Utf8(printer->name)] = key != printer->data.end() && key->second.count("subkey");
+    }
+    return printers;
+  }
+
+  // A sequence that answers success left what it promised: an install our monitor, driver and
+  // a printer, and every printer of ours with settings it found; an uninstall none of ours.
+  std::string SuccessProblem(const std::string& mode, int exitCode,
+                             const std::map<std::string, bool>& before) {
+    std::map<std::string, bool> after = PrintersOfOurs();
+    bool ours = !after.empty();
+    if ((mode == "install" || mode == "in_notray") && (exitCode == 1 || exitCode == 101)) {
+      if (!(OurMonitorRegistered() && OurDriverRegistered() && ours)) {
+        return "success without monitor, driver or printer";
+      }
+      for (const auto& [name, settings] : before) {
+        if (settings && after.count(name) == 0) return "success without printer " + name;
+      }
+    }
+    if (mode == "uninstall" && (exitCode == 2 || exitCode == 101) &&
+        (OurMonitorRegistered() || OurDriverRegistered() || ours)) {
+      return "success with monitor, driver or printer left";
+    }
+    return "";
+  }
+
+  // Without its arguments the program knows no mode to run.
+  bool AnswersAsTheModeMay(const std::string& mode, const std::string& fn, int exitCode) {
+    if (fn == "CommandLineToArgvW") return exitCode == 6;
+    return kModes.at(mode).count(exitCode) != 0;
+  }
+
+  // Runs the mode on a fresh machine in the state, with the nth of the run's calls of the
+  // function failing, or that call and every later one (none without a function); returns what
+  // is wrong with the run.
+  std::string SweepRun(const std::string& mode, const MachineState& state, const std::string& fn,
+                       unsigned nth, bool forGood,
+                       std::map<std::string, unsigned>* calls = nullptr) {
+    StartOver();
+    (this->*state.stage)();
+    std::map<std::string, unsigned> before = machine().CallCounts();
+    if (!fn.empty()) {
+      if (forGood) {
+        machine().FailCallsFrom(fn, before[fn] + nth, kCallErrors.at(fn));
+      } else {
+        machine().FailCall(fn, before[fn] + nth, kCallErrors.at(fn));
+      }
+    }
+    uint64_t start = machine().ElapsedMilliseconds();
+    std::map<std::string, bool> printersBefore = PrintersOfOurs();
+    Outcome outcome = RunLogged(mode);
+    ++runs_;
+    if (calls != nullptr) {
+      for (const auto& [name, count] : machine().CallCounts()) {
+        if (count > before[name]) (*calls)[name] = count - before[name];
+      }
+    }
+    std::string problem;
+    // A window without its text (SetDlgItemTextW failed) shows no log to check.
+    bool logShown = outcome.log != "(no window)" && !outcome.log.empty();
+    bool errorLine = outcome.log.find("Error(") != std::string::npos;
+    if (machine().OutstandingGlobalBlocks() + machine().OutstandingLocalBlocks() != 0) {
+      problem = "blocks left";
+    } else if (machine().OpenHandleCount() != 0) {
+      problem = "handles left: " + machine().DescribeOpenHandles();
+    } else if (machine().mutexes().OwnerOf(winsim::TrayCompanion::kMutexName) ==
+               winsim::Processes::kProgramProcessId) {
+      problem = "the companion's mutex is still owned";
+    } else if (machine().ElapsedMilliseconds() - start > wait_bounds::ForMode(mode)) {
+      problem = "waited " + std::to_string(machine().ElapsedMilliseconds() - start) + " ms";
+    } else if (!AnswersAsTheModeMay(mode, fn, outcome.exitCode) ||
+               (logShown && (outcome.exitCode == 100) != errorLine)) {
+      problem = "exit code " + std::to_string(outcome.exitCode) + " against the log";
+    } else if (logShown) {
+      problem = IndentationProblem(mode, outcome.log, fn.empty());
+    }
+    if (problem.empty()) problem = SuccessProblem(mode, outcome.exitCode, printersBefore);
+    if (!problem.empty()) {
+      ++failures_;
+      std::string fault = fn.empty() ? ""
+                                     : ", " + fn + " #" + std::to_string(nth) +
+                                           (forGood ? " and later" : "") + " failing";
+      problem = mode + " on " + state.name + fault + ": " + problem + "\n" + outcome.log;
+    }
+    return problem;
+  }
+
+  std::map<std::string, std::map<std::string, std::set<size_t>>> headingDepths_;
+  unsigned runs_ = 0;
+  unsigned failures_ = 0;
+};
+
+TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) {
+  const MachineState states[] = {{"a clean machine", &FaultSweepTest::Clean},
+                                 {"an installation", &FaultSweepTest::Installed},
+                                 {"printers with settings", &FaultSweepTest::WithPrinters},
+                                 {"files held by the spooler", &FaultSweepTest::FilesHeld},
+                                 {"a running companion", &FaultSweepTest::CompanionRuns}};
+  // The runs without a fault first: they fix where each heading opens.
+  std::map<std::pair<std::string, std::string>, std::map<std::string, unsigned>> calls;
+  for (const auto& [mode, codes] : kModes) {
+    for (const MachineState& state : states) {
+      std::string problem = SweepRun(mode, state, "", 0, false, &calls[{mode, state.name}]);
+      EXPECT_EQ(problem, "");
+    }
+  }
+  for (const auto& [mode, codes] : kModes) {
+    for (const MachineState& state : states) {
+      for (const auto& [fn, count] : calls[{mode, state.name}]) {
+        auto entry = kCallErrors.find(fn);
+        if (entry == kCallErrors.end()) {
+          ADD_FAILURE() << "no error known for " << fn;
+          continue;
+        }
+        if (entry->second == 0) continue;
+        for (unsigned nth = 1; nth <= count; ++nth) {
+          for (bool forGood : {false, true}) {
+            std::string problem = SweepRun(mode, state, fn, nth, forGood);
+            EXPECT_EQ(problem, "");
+          }
+        }
+      }
+    }
+  }
+  printf("fault sweep: %u runs, %u failures\n", runs_, failures_);
+  EXPECT_GT(runs_, 1000u);
+}
+
+}  // namespace

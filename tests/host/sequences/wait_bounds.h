@@ -1,0 +1,43 @@
+// The longest each mode can spend in its own sleeps and waits, in milliseconds, built from the
+// bounds of the individual waits as the README's table lists them. Time spent inside platform
+// calls and the user's time with the log window are not included: the simulation spends none.
+#pragma once
+
+#include <stdint.h>
+
+#include <string>
+
+namespace wait_bounds {
+
+constexpr uint64_t kHelpWindows = 100 * 50;            // close passes 50 ms apart
+constexpr uint64_t kSpoolerState = 50 * 200;           // polls for a state 200 ms apart
+constexpr uint64_t kSpoolerPause = 2 * kSpoolerState;  // stopped, then running again
+constexpr uint64_t kCompanionQuit = 20 * 5000 + 5000;  // a wait per pass and a last one
+constexpr uint64_t kRunValue = 1000;  // the pause for a missing value; longer than the
+                                      // companion file's 9 retries of at most 100 ms
+constexpr uint64_t kStopTray = kCompanionQuit + kRunValue;
+constexpr uint64_t kCopyOpen = 99 * 50;  // 100 opens 50 ms apart (cut at 10 s when slow)
+constexpr uint64_t kAddMonitor = 4 * 50;
+
+// The removal both sequences start with: the companion, a spooler pause each for the driver
+// and for the monitor.
+constexpr uint64_t kRemoval = kStopTray + 2 * kSpoolerPause;
+// The uninstall: the removal and a pause for files still held.
+constexpr uint64_t kUninstallSteps = kRemoval + kSpoolerPause;
+// The install: the removal, a pause for files still held after it, two copies of the monitor
+// around a pause, one driver copy waiting out its retries (a failed copy ends the driver's
+// copies), the monitor's additions and a last pause for held files.
+constexpr uint64_t kInstallSteps = kRemoval + kSpoolerPause + 2 * kCopyOpen + kSpoolerPause +
+                                   kCopyOpen + kAddMonitor + kSpoolerPause;
+constexpr uint64_t kSequenceStart = kHelpWindows + kSpoolerState;  // then the spooler check
+
+// The bound of a mode given by its keyword.
+inline uint64_t ForMode(const std::string& keyword) {
+  if (keyword == "install" || keyword == "in_notray") return kSequenceStart + kInstallSteps;
+  if (keyword == "uninstall") return kSequenceStart + kUninstallSteps;
+  if (keyword == "removetray") return kStopTray;
+  if (keyword == "onInit") return 2 * kSpoolerPause;  // two passes, each with a restart
+  return 0;                                           // onChkDrv, def.set, none
+}
+
+}  // namespace wait_bounds

@@ -1,0 +1,83 @@
+// Each mode with every retry exhausted stays within the wait bound the README gives it.
+#include "files/pending_rename_value.h"
+#include "sequence_fixture.h"
+#include "wait_bounds.h"
+
+namespace {
+
+class WorstCaseWaitTest : public SequenceTest {
+ public:  // the stagings are named by member pointers in the test body
+  // Our old monitor and our driver in place; no file of ours can be deleted, the monitor DLL
+  // and the staged help file cannot be written; driver and monitor only go after a spooler
+  // restart, the monitor is never added; a help window and a companion that never close, no
+  // Run value; the spooler is as slow as its polls allow, each time.
+  void EverythingStuck() {
+    Run("in_notray");
+    files().SetProductVersion(kSystemMonitorDll, {1, 0, 0, 2604});
+    const WideText help = u"C:\\windows\\system32\\spool\\drivers\\x64\\zqvhelp.chm";
+    if (!files().Exists(help)) files().AddFile(help, "old help");
+    files().Hold(help, "process", ERROR_ACCESS_DENIED);
+    files().Hold(kSystemMonitorDll, "process", ERROR_ACCESS_DENIED);
+    machine().FailCallsFrom("DeleteFileW", machine().CallCount("DeleteFileW") + 1,
+                            ERROR_ACCESS_DENIED);
+    unsigned driverDeletes = machine().CallCount("DeletePrinterDriverExW");
+    machine().FailCall("DeletePrinterDriverExW", driverDeletes + 1, ERROR_PRINTER_DRIVER_IN_USE);
+    unsigned monitorDeletes = machine().CallCount("DeleteMonitorW");
+    machine().FailCall("DeleteMonitorW", monitorDeletes + 1, ERROR_ACCESS_DENIED);
+    machine().FailCall("DeleteMonitorW", monitorDeletes + 2, ERROR_ACCESS_DENIED);
+    machine().FailCallsFrom("AddMonitorW", machine().CallCount("AddMonitorW") + 1,
+                            ERROR_ACCESS_DENIED);
+    desktop().AddWindow(u"HH Parent", u"vexaWriter Help");
+    winsim::TrayCompanion companion;
+    companion.onQuit = winsim::TrayCompanion::OnQuit::Ignore;
+    companion.RunAt(machine(), kTrayPath);
+    winsim::Service& service = machine().services().Spooler();
+    service.state = SERVICE_STOPPED;
+    service.startDelayMs = service.stopDelayMs = 9999;
+  }
+  // The same with a spooler that, once asked to stop, never does.
+  void SpoolerNeverStops() {
+    EverythingStuck();
+    machine().services().Spooler().neverStops = true;
+  }
+  // Our driver files pending at every pass of the post-reboot check, the spooler running.
+  void FilesPendingForGood() {
+    EverythingStuck();
+    machine().services().Spooler().state = SERVICE_RUNNING;
+    pending_rename_value::SetStrings(
+        {u"\\??\\C:\\Windows\\System32\\spool\\drivers\\x64\\3\\zqvdrv64.dll", u""});
+  }
+};
+
+TEST_F(WorstCaseWaitTest, EveryModeStaysWithinItsBound) {
+  struct Case {
+    const char* mode;
+    void (WorstCaseWaitTest::*stage)();
+    bool reachesBound;  // every wait of the bound is made in full
+  } cases[] = {
+      {"install", &WorstCaseWaitTest::EverythingStuck, true},
+      {"install", &WorstCaseWaitTest::SpoolerNeverStops, false},
+      {"in_notray", &WorstCaseWaitTest::EverythingStuck, true},
+      {"uninstall", &WorstCaseWaitTest::EverythingStuck, true},
+      {"uninstall", &WorstCaseWaitTest::SpoolerNeverStops, false},
+      {"removetray", &WorstCaseWaitTest::EverythingStuck, true},
+      {"onInit", &WorstCaseWaitTest::FilesPendingForGood, true},
+      {"onChkDrv", &WorstCaseWaitTest::EverythingStuck, true},
+      {"def.set", &WorstCaseWaitTest::EverythingStuck, true},
+      {"", &WorstCaseWaitTest::EverythingStuck, true},
+  };
+  for (const Case& c : cases) {
+    StartOver();
+    (this->*c.stage)();
+    uint64_t start = machine().ElapsedMilliseconds();
+    RunLogged(c.mode);
+    uint64_t waited = machine().ElapsedMilliseconds() - start;
+    uint64_t bound = wait_bounds::ForMode(c.mode);
+    EXPECT_LE(waited, bound) << c.mode;
+    if (c.reachesBound) {
+      EXPECT_EQ(waited, bound) << c.mode << ": the bound is not the worst case";
+    }
+  }
+}
+
+}  // namespace
