@@ -3,7 +3,7 @@
 #include "foundation/bounded_format.h"
 #include "foundation/install_state.h"
 #include "foundation/product.h"
-#include "program_module.h"
+#include "foundation/program_module.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "command_line.h"
 #include "exit_codes.h"
 #include "foundation/handles.h"
-#include "program_module.h"
+#include "foundation/program_module.h"
 #include "run_modes.h"
 #include "safe_start.h"
 

@@ -2,9 +2,10 @@
 
 #include "exit_codes.h"
 #include "files/pending_deletes.h"
-#include "files/post_reboot_check.h"
+#include "queries/post_reboot_check.h"
 #include "foundation/install_log.h"
 #include "foundation/install_state.h"
+#include "state_lifecycle.h"
 #include "help_windows.h"
 #include "log_file.h"
 #include "log_window.h"

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "files/pending_renames.h"
-#include "files/post_reboot_check.h"
+#include "queries/post_reboot_check.h"
 #include "winsim/files.h"
 #include "winsim/machine.h"
 #include "winsim/registry.h"

@@ -23,6 +23,7 @@
 #include "spooler/printer_creation.h"
 #include "spooler/printer_driver.h"
 #include "spooler/printer_removal.h"
+#include "state_lifecycle.h"
 #include "winsim/files.h"
 #include "winsim/spooler.h"
 

@@ -5,12 +5,9 @@
 
 #include <windows.h>
 
-struct InstallState;
+#include "../foundation/install_records.h"
 
-struct PendingDeleteNode {
-  WCHAR* path;
-  PendingDeleteNode* next;
-};
+struct InstallState;
 
 void AddPendingDelete(PendingDeleteNode*& head, const WCHAR* path);
 void RetryPendingDeletes(InstallState& state);

@@ -4,15 +4,15 @@
 // to delete, the printers removed with their settings, the printer snapshot they point into
 // and the list of printers moved off our port. The file and environment names point to
 // constant texts. Created once at the start of a run, released once at its end (or by the
-// destructor, whichever comes first).
+// destructor, whichever comes first). What builds and releases it (state_lifecycle.h) sits
+// above the steps it calls; the record itself is foundation, shared by every step.
 #pragma once
 
 #include <windows.h>
 #include <winspool.h>
 
+#include "install_records.h"
 #include "wstring.h"
-#include "../files/pending_deletes.h"
-#include "../spooler/printer_snapshot.h"
 
 enum InstallOptions : unsigned {
   OptionX64 = 2,
@@ -50,14 +50,5 @@ struct InstallState {
   InstallState& operator=(const InstallState&) = delete;
 };
 
-// Builds the record for a run, writing its first log line before anything else: checks that
-// the spooler runs, chooses the file set (OptionX64) and the printer-driver directory, finds the
-// program's directory and the system directory, and takes the printer snapshot with the default
-// printer marked. Never fails as a whole: what it cannot obtain is reported and left empty.
-void CreateInstallState(InstallState& state, unsigned options);
-// Fills isX64, the file and environment names, and driverDir (with its trailing backslash).
-void ChooseFileSet(InstallState& state, bool x64);
 // Frees the list of printers moved off our port together with its port offsets.
 void FreeRetargetedPrinters(InstallState& state);
-// Frees everything the record owns, in a fixed order; safe to call more than once.
-void ReleaseInstallState(InstallState& state);

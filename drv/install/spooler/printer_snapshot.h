@@ -9,18 +9,9 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "../foundation/install_records.h"
+
 struct InstallState;
-
-struct PrinterSnapshot {
-  PRINTER_INFO_2W* records;
-  DWORD count;
-};
-
-struct SavedPrinter {
-  char* subKey;
-  PRINTER_INFO_2W* printer;
-  SavedPrinter* next;
-};
 
 // Frees what the snapshot held and lists the printers again; an empty snapshot when the spooler
 // lists nothing or the listing fails (the last error then tells why). No second attempt is made

@@ -1,4 +1,5 @@
 #include "foundation/install_state.h"
+#include "state_lifecycle.h"
 
 #include "test_support.h"
 #include "winsim/processes.h"

@@ -45,7 +45,7 @@ const std::map<std::string, DWORD> kCallErrors = [] {
         "MultiByteToWideChar", "WideCharToMultiByte"}},
       {ERROR_PROC_NOT_FOUND, {"GetProcAddress"}},
       {ERROR_INVALID_WINDOW_HANDLE, {"IsWindow"}},
-      {ERROR_MOD_NOT_FOUND, {"LoadLibraryExW"}},
+      {ERROR_MOD_NOT_FOUND, {"LoadLibraryExW", "GetModuleHandleW"}},
       {ERROR_READ_FAULT, {"ReadFile"}},
       {ERROR_NOT_OWNER, {"ReleaseMutex"}},
       {ERROR_INVALID_PARAMETER, {"SetDefaultDllDirectories"}},

@@ -2,6 +2,7 @@
 #include "spooler/port_monitor_removal.h"
 
 #include "spooler/printer_snapshot.h"
+#include "files/pending_deletes.h"
 #include "spooler_fixture.h"
 
 namespace {

@@ -1,6 +1,8 @@
 #include "spooler/printer_creation.h"
 
 #include "spooler/printer_removal.h"
+#include "spooler/printer_snapshot.h"
+#include "state_lifecycle.h"
 #include "spooler_fixture.h"
 #include "winsim/registry.h"
 

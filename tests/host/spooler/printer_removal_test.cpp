@@ -3,6 +3,7 @@
 #include "spooler/printer_info.h"
 #include "spooler/printer_snapshot.h"
 #include "spooler_fixture.h"
+#include "state_lifecycle.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "foundation/handles.h"
 #include "foundation/install_state.h"
+#include "state_lifecycle.h"
 #include "queries/queries.h"
 #include "runner_support.h"
 #include "spooler/printer_driver.h"

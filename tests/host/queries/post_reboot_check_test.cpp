@@ -1,4 +1,4 @@
-#include "files/post_reboot_check.h"
+#include "queries/post_reboot_check.h"
 
 #include <functional>
 #include <vector>

@@ -1,0 +1,16 @@
+// Building and releasing the InstallState of an install or uninstall run. Building it checks the
+// spooler, asks the spooler for its driver directory and takes the printer snapshot; releasing
+// it frees what the steps left in it. Both sit above the steps they call.
+#pragma once
+
+#include "foundation/install_state.h"
+
+// Builds the record for a run, writing its first log line before anything else: checks that
+// the spooler runs, chooses the file set (OptionX64) and the printer-driver directory, finds the
+// program's directory and the system directory, and takes the printer snapshot with the default
+// printer marked. Never fails as a whole: what it cannot obtain is reported and left empty.
+void CreateInstallState(InstallState& state, unsigned options);
+// Fills isX64, the file and environment names, and driverDir (with its trailing backslash).
+void ChooseFileSet(InstallState& state, bool x64);
+// Frees everything the record owns, in a fixed order; safe to call more than once.
+void ReleaseInstallState(InstallState& state);
