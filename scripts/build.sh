@@ -12,5 +12,12 @@ case "$config" in
                -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake") ;;
   *) echo "unknown configuration: $config" >&2; exit 2 ;;
 esac
-cmake -S "$root" -B "$root/build/$config" -G Ninja "${args[@]}" >/dev/null
-ninja -C "$root/build/$config" >/dev/null
+# Quiet when it works; the whole output when it does not (ninja prints compiler errors on its
+# standard output).
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+if ! cmake -S "$root" -B "$root/build/$config" -G Ninja "${args[@]}" >"$log" 2>&1 ||
+  ! ninja -C "$root/build/$config" >>"$log" 2>&1; then
+  cat "$log" >&2
+  exit 1
+fi

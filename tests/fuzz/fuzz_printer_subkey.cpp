@@ -21,6 +21,7 @@
 #include "spooler/printer_creation.h"
 #include "spooler/printer_info.h"
 #include "spooler/printer_removal.h"
+#include "spooler/printer_snapshot.h"
 #include "state_lifecycle.h"
 #include "winsim/spooler.h"
 
