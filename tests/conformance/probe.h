@@ -60,6 +60,7 @@ void ProbeDrivers();
 void ProbePrinters();
 void ProbePrinterData();
 void ProbeDefaultPrinter();
+void ProbeJobs();
 void ProbeDriverFiles();
 void ProbeFiles();
 void ProbeRegistry();

@@ -179,6 +179,12 @@ typedef struct _MONITOR_INFO_2W {
   LPWSTR pDLLName;
 } MONITOR_INFO_2W, *PMONITOR_INFO_2W, *LPMONITOR_INFO_2W;
 
+typedef struct _DOC_INFO_1W {
+  LPWSTR pDocName;
+  LPWSTR pOutputFile;
+  LPWSTR pDatatype;
+} DOC_INFO_1W, *PDOC_INFO_1W, *LPDOC_INFO_1W;
+
 typedef PRINTER_INFO_2W PRINTER_INFO_2;
 typedef DRIVER_INFO_6W DRIVER_INFO_6;
 typedef MONITOR_INFO_2W MONITOR_INFO_2;
@@ -194,6 +200,13 @@ BOOL WINAPI DeletePrinter(HANDLE hPrinter);
 BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf,
                         LPDWORD pcbNeeded);
 BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command);
+
+// Print jobs: one document at a time per printer handle.
+DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo);
+BOOL WINAPI StartPagePrinter(HANDLE hPrinter);
+BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
+BOOL WINAPI EndPagePrinter(HANDLE hPrinter);
+BOOL WINAPI EndDocPrinter(HANDLE hPrinter);
 
 // Printer data ("PrinterDriverData" for the plain calls, any key for the Ex calls).
 DWORD WINAPI GetPrinterDataA(HANDLE hPrinter, LPSTR pValueName, LPDWORD pType, LPBYTE pData,

@@ -405,6 +405,8 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
     return FALSE;
   }
   if (object->printer != nullptr) {
+    // A document left open ends with its handle.
+    winsim::EndDocument(*object);
     --object->printer->openHandles;
     machine.spooler().FinishPendingDeletion(object->printer);
   }

@@ -20,6 +20,8 @@ struct PrinterHandleObject {
   std::shared_ptr<SpoolerPrinter> printer;
   ACCESS_MASK access = 0;
   unsigned generation = 0;
+  // The job of the document started through this handle; 0 when none is open.
+  DWORD job = 0;
 };
 
 // The printer behind a handle, or the error to fail with: RPC_S_SERVER_UNAVAILABLE while the
@@ -28,6 +30,10 @@ struct PrinterHandleObject {
 DWORD ResolvePrinterHandle(HANDLE handle, PrinterHandleObject** object);
 // The same for a handle that must name a printer (not the server) and carry the access.
 DWORD ResolvePrinter(HANDLE handle, ACCESS_MASK required, PrinterHandleObject** object);
+
+// Ends the handle's open document, if any: its job leaves the printer's queue (printing is not
+// simulated), which lets a printer pending deletion go once no handle is open on it.
+void EndDocument(PrinterHandleObject& handle);
 
 // Places strings at the end of a caller's buffer, moving backwards, as the platform does; made
 // without a buffer it only counts the bytes the strings need.

@@ -133,7 +133,8 @@ class Spooler {
   void DeletePrinter(const std::shared_ptr<SpoolerPrinter>& printer);
   // Removes a marked printer once it has neither queued jobs nor open handles.
   void FinishPendingDeletion(const std::shared_ptr<SpoolerPrinter>& printer);
-  // Printing is not simulated: a test ends a printer's queued jobs with this.
+  // Printing is not simulated: a job leaves the queue when its document ends; a test ends a
+  // printer's staged jobs with this.
   void CompleteJobs(const WideText& printerName);
   static bool IsPendingDeletion(const SpoolerPrinter& printer);
 
@@ -166,6 +167,8 @@ class Spooler {
   std::vector<SpoolerDriver> drivers;
   std::vector<std::shared_ptr<SpoolerPrinter>> printers;
   std::vector<WideText> printProcessors = {u"WinPrint"};
+  // The id of the last job started; each new job takes the next.
+  DWORD lastJobId = 0;
   // The user's default printer; empty when there is none.
   WideText defaultPrinter;
   // The installer runs elevated; a test can take administrator rights away.
