@@ -35,6 +35,9 @@ if(NOT VEXA_FUZZ)
   file(GLOB_RECURSE HOST_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
   add_executable(host_tests ${HOST_TEST_SOURCES})
   target_include_directories(host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/host)
+  # Whole-run logs kept as files, because the Wine checks compare the real platform with them.
+  target_compile_definitions(host_tests PRIVATE
+                             SEQUENCE_LOGS_DIR="${CMAKE_SOURCE_DIR}/tests/host/sequences")
   target_link_libraries(host_tests PRIVATE installer_core gtest gtest_main)
 
   file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/bench/*.cpp)

@@ -3,6 +3,7 @@
 // mode with Shift held, so that every run's log is shown and read back.
 #pragma once
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,18 @@ class SequenceTest : public EntryTest {
     desktop().shiftDown = false;
     std::string log = desktop().shownDialogs.size() > shown ? DialogLog(shown) : "(no window)";
     return {exitCode, log};
+  }
+
+  // A whole log kept in tests/host/sequences (one line per line, any line ends), with the CR LF
+  // line ends the log has.
+  static std::string ExpectedLog(const char* name) {
+    std::ifstream file(std::string(SEQUENCE_LOGS_DIR) + "/" + name);
+    std::string text;
+    for (std::string line; std::getline(file, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      text += line + "\r\n";
+    }
+    return text;
   }
 
   // The printers the spooler lists, with driver and port, in its order.
