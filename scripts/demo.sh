@@ -13,20 +13,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" win64 || exit 1
 source "$root/tests/wine/lib.sh"
 
-if [ -z "${DISPLAY:-}" ]; then  # the log window needs a screen, even one nobody sees
-  for n in $(seq 90 130); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    break
-  done
-  sleep 1
-fi
+wine_start_display  # the log window needs a screen, even one nobody sees
 finish() {
   wine_end
   [ -n "${KEEP_PREFIXES:-}" ] || rm -rf "${WINEPREFIX:-/nonexistent}"
-  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
+  wine_stop_display
 }
 trap finish EXIT
 

@@ -59,6 +59,26 @@ expect_eq() {  # expect_eq actual expected what
   [ "$1" = "$2" ] || fail "$3: got '$1', expected '$2'"
 }
 
+# Starts an Xvfb display on the first free number when none is set, and exports DISPLAY; the
+# caller stops it with wine_stop_display.
+wine_start_display() {
+  [ -n "${DISPLAY:-}" ] && return 0
+  local n
+  for n in $(seq 90 130); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    WINE_XVFB_PID=$!
+    export DISPLAY=":$n"
+    break
+  done
+  sleep 1
+}
+
+wine_stop_display() {
+  [ -n "${WINE_XVFB_PID:-}" ] && kill "$WINE_XVFB_PID" 2>/dev/null
+  return 0
+}
+
 TOOLS_DIR=${TOOLS_DIR:-$WINE_ROOT/build/win64/wine-tools}
 WINE_BUILTIN_DIR=${WINE_BUILTIN_DIR:-/usr/lib/x86_64-linux-gnu/wine/x86_64-windows}
 SPOOL_INSPECT='C:\tools\spool_inspect.exe'
@@ -195,6 +215,17 @@ run_installer() {
 
 # Fails unless the last run ended with the exit code and without a log window; the log text of an
 # unexpected window is part of the failure.
+# Fails unless the last run showed its error log window, ended with 100, and reported exactly one
+# error, whose line matches the pattern (a grep -x pattern after the indentation).
+expect_error_run() {  # expect_error_run pattern what
+  [ "$LOG_SHOWN" = 1 ] || fail "$2: no log window"
+  expect_eq "$INSTALLER_RC" 100 "$2: exit code"
+  expect_eq "$LOG_TITLE" "vexaWriter build 2609- Install error log!" "$2: log window title"
+  echo "$LOG_TEXT"
+  grep -qx " *$1" <<<"$LOG_TEXT" || fail "$2: no line '$1'"
+  expect_eq "$(grep -c '^ *Error(' <<<"$LOG_TEXT")" 1 "$2: number of error lines"
+}
+
 expect_run() {  # expect_run code what
   [ "$LOG_SHOWN" = 0 ] || fail "$2: a log window came up: $LOG_TITLE
 $LOG_TEXT"

@@ -6,17 +6,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
 
 mkdir -p "$ARTIFACTS"
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 130); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    break
-  done
-  trap '[ -n "${xvfb_pid:-}" ] && kill $xvfb_pid 2>/dev/null' EXIT
-  sleep 1
-fi
+wine_start_display
+trap wine_stop_display EXIT
 
 wine_make_template
 passed=0

@@ -8,9 +8,11 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "../foundation/product.h"
+
 struct InstallState;
 
-constexpr const WCHAR* kOurPort = L"vexaWriter:";
+constexpr const WCHAR* kOurPort = kMonitorName;  // the monitor serves a port of its own name
 constexpr const WCHAR* kFilePort = L"file:";
 
 // Finds the first entry of `ports` equal to `port`; `offset` receives where its text begins,

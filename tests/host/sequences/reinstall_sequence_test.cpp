@@ -24,11 +24,6 @@ class ReinstallSequenceTest : public SequenceTest {
     return {Printers(), OurMonitorRegistered(), OurDriverRegistered(),
             RunValue(), CompanionRunning(),     Utf8(spooler().defaultPrinter)};
   }
-  size_t Count(const std::string& log, const char* text) {
-    size_t count = 0;
-    for (size_t at = 0; (at = log.find(text, at)) != std::string::npos; ++at) ++count;
-    return count;
-  }
 };
 
 TEST_F(ReinstallSequenceTest, ACleanMachineGetsMonitorDriverOnePrinterAndTheCompanion) {

@@ -70,6 +70,13 @@ class SequenceTest : public EntryTest {
     return text;
   }
 
+  // How often the text stands in a log.
+  static size_t Count(const std::string& log, const char* text) {
+    size_t count = 0;
+    for (size_t at = 0; (at = log.find(text, at)) != std::string::npos; ++at) ++count;
+    return count;
+  }
+
   // The printers the spooler lists, with driver and port, in its order.
   std::vector<std::string> Printers() {
     std::vector<std::string> names;

@@ -86,13 +86,9 @@ TEST_F(UninstallSequenceTest, AHeldMonitorDllIsRetriedWithTheSpoolerStoppedThenS
     unsigned stopsBefore = SpoolerStops();
     Outcome uninstall = RunLogged("uninstall");
     EXPECT_EQ(uninstall.exitCode, c.exitCode) << c.what;
-    size_t retries = 0;
-    for (size_t at = 0; (at = uninstall.log.find("DeleteFile-try", at)) != std::string::npos;) {
-      ++retries, ++at;
-    }
-    EXPECT_EQ(retries, c.retries) << c.what;
+    EXPECT_EQ(Count(uninstall.log, "DeleteFile-try"), c.retries) << c.what;
     EXPECT_EQ(SpoolerStops() - stopsBefore, c.spoolerStops) << c.what;
-    EXPECT_EQ(uninstall.log.find("#Restart Spooler") != std::string::npos, c.spoolerStops != 0);
+    EXPECT_EQ(Count(uninstall.log, "#Restart Spooler"), c.spoolerStops) << c.what;
     EXPECT_EQ(MonitorDllExists(), c.dllLeft) << c.what;
     EXPECT_FALSE(OurMonitorRegistered()) << c.what;
     files().ReleaseHold(kSystemMonitorDll);
