@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every check in tests/wine/checks against the Windows build under Wine, with one Xvfb
-# display for the checks that show windows. Prints a closing "N passed, N failed" line.
+# display for the checks that show windows. Prints a closing "N passed, N failed" line. With
+# arguments, runs only the checks whose names begin with one of them (run.sh 75 80_setup).
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
@@ -15,6 +16,11 @@ failed=0
 for check in "$here"/checks/*.sh; do
   [ -e "$check" ] || continue
   name=$(basename "$check" .sh)
+  if [ $# -gt 0 ]; then
+    wanted=
+    for prefix in "$@"; do [[ $name == "$prefix"* ]] && wanted=1; done
+    [ -n "$wanted" ] || continue
+  fi
   start=$(date +%s)
   if timeout 600 bash "$check" >"$ARTIFACTS/$name.log" 2>&1; then
     passed=$((passed + 1))
