@@ -2,6 +2,8 @@
 // uninstall log appended to the log file in the account's temporary folder.
 #include <stdio.h>
 
+#include <algorithm>
+
 #include "sequence_fixture.h"
 #include "winsim/processes.h"
 
@@ -69,6 +71,7 @@ struct LogFileCase {
   Planted setup;
   size_t earlierBytes;  // an earlier log of this size, and an older one; 0: neither
   std::vector<std::pair<std::string, int>> runs;  // arguments and exit code
+  bool written;
 };
 void PrintTo(const LogFileCase& c, std::ostream* out) {
   *out << c.name;
@@ -80,7 +83,7 @@ const char kOtherUser[] = "S-1-5-21-1000-1000-1000-1002";
 
 class LogFileTest : public SequenceTest, public ::testing::WithParamInterface<LogFileCase> {
  protected:
-  // The folder the log belongs in; empty where none may be written.
+  // The folder the account's log belongs in.
   WideText Stage(Planted setup) {
     winsim::Processes& processes = machine().processes();
     bool system = setup >= kSystemTemp;
@@ -103,17 +106,17 @@ class LogFileTest : public SequenceTest, public ::testing::WithParamInterface<Lo
     }
     if (setup == kReadOnly) files().DenyWritesIn(kTemp);
     if (setup == kOthersWrite) files().AllowWrites(kTemp, winsim::kUsersSid);
-    switch (setup) {
-      case kWritable:
-        return kTemp;
-      case kSystemTemp:
-        return u"C:\\Windows\\SystemTemp";
-      case kSystemNoTemp2:
-      case kProgramFolderOk:
-        return kProgramFolder;
-      default:
-        return WideText();
+    return setup == kSystemTemp ? u"C:\\Windows\\SystemTemp" : system ? kProgramFolder : kTemp;
+  }
+  // Every log file on the machine.
+  std::vector<WideText> LogFiles() {
+    std::vector<WideText> logs;
+    for (const WideText& file : files().FilesBelow(u"C:")) {
+      bool link = !files().Find(file)->linkTarget.empty();
+      if (!link && Utf8(file).find("vexaWriter-setup") != std::string::npos) logs.push_back(file);
     }
+    std::sort(logs.begin(), logs.end());
+    return logs;
   }
 };
 
@@ -121,8 +124,8 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
   const LogFileCase& c = GetParam();
   const std::string earlier(c.earlierBytes, '.');
   WideText folder = Stage(c.setup);
-  WideText logFile = (folder.empty() ? kTemp : folder) + u"\\vexaWriter-setup.log";
-  WideText oldLogFile = (folder.empty() ? kTemp : folder) + u"\\vexaWriter-setup.old.log";
+  WideText logFile = folder + u"\\vexaWriter-setup.log";
+  WideText oldLogFile = folder + u"\\vexaWriter-setup.old.log";
   if (c.earlierBytes != 0) files().AddFile(logFile, earlier);
   if (c.earlierBytes != 0) files().AddFile(oldLogFile, "older");
   if (c.setup == kHardLink) files().Find(logFile)->links = 2;
@@ -150,7 +153,7 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
                         " - vexaWriter build 2609 ====\r\n" + outcome.log + "Exit code " +
                         std::to_string(exitCode) + "\r\n";
     entries += entry;
-    if (!folder.empty() && arguments == "install") {  // its lines are on disk as they come
+    if (c.written && arguments == "install") {  // its lines are on disk as they come
       size_t header = whileRunning.rfind("==== " + std::string(stamp));
       std::string written = whileRunning.substr(std::min(header, whileRunning.size()));
       EXPECT_EQ(entry.compare(0, written.size(), written), 0) << written;
@@ -159,13 +162,18 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
     }
   }
 
-  bool renamed = !folder.empty() && c.earlierBytes > kMiB;
-  std::string log = folder.empty() ? earlier : (renamed ? "" : earlier) + entries;
+  bool renamed = c.written && c.earlierBytes > kMiB;
+  std::string log = c.written ? (renamed ? "" : earlier) + entries : earlier;
   EXPECT_EQ(files().Contents(logFile), log);
   EXPECT_EQ(files().Contents(oldLogFile), renamed ? earlier : c.earlierBytes ? "older" : "");
   EXPECT_EQ(machine().CallCount("SetFileInformationByHandle"), renamed ? 1u : 0u);  // by handle
   EXPECT_EQ(files().FilesBelow(kElsewhere), std::vector<WideText>{kElsewhere + u"\\target.txt"});
   EXPECT_EQ(files().Contents(kElsewhere + u"\\target.txt"), "planted");
+  std::vector<WideText> logs;  // and no log anywhere else
+  if (c.earlierBytes != 0 || (c.written && !entries.empty())) logs.push_back(logFile);
+  if (c.earlierBytes != 0) logs.push_back(oldLogFile);
+  std::sort(logs.begin(), logs.end());
+  EXPECT_EQ(LogFiles(), logs);
   if (c.setup == kSystemNoTemp2) {  // made for the system account and Administrators alone
     const winsim::FileSystem::Node* made = files().Find(kProgramFolder);
     EXPECT_EQ(made->owner, winsim::kSystemSid);
@@ -180,25 +188,25 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
 INSTANTIATE_TEST_SUITE_P(
     Folders, LogFileTest,
     ::testing::Values(
-        LogFileCase{"new file", kWritable, 0, {{"INSTALL", 1}, {"un", 2}}},
-        LogFileCase{"1 MiB: appended", kWritable, kMiB, {{"in_notray", 1}}},
-        LogFileCase{"over 1 MiB: renamed", kWritable, kMiB + 1, {{"install", 1}, {"un", 2}}},
+        LogFileCase{"new file", kWritable, 0, {{"INSTALL", 1}, {"un", 2}}, true},
+        LogFileCase{"1 MiB: appended", kWritable, kMiB, {{"in_notray", 1}}, true},
+        LogFileCase{"over 1 MiB: renamed", kWritable, kMiB + 1, {{"install", 1}, {"un", 2}}, true},
         LogFileCase{"queries",
                     kWritable,
                     0,
-                    {{"onChkDrv", 3}, {"onInit", 102}, {"def.set", 4}, {"removetray", 6}}},
-        LogFileCase{"read-only folder", kReadOnly, kMiB + 1, {{"install", 1}, {"un", 2}}},
-        LogFileCase{"hard link", kHardLink, kMiB + 1, {{"install", 1}}},
-        LogFileCase{"missing folder", kMissing, 0, {{"install", 1}}},
-        LogFileCase{"folder others may write", kOthersWrite, kMiB + 1, {{"install", 1}}},
-        LogFileCase{"folder a link", kFolderLink, 0, {{"install", 1}}},
-        LogFileCase{"link on the way", kParentLink, 0, {{"install", 1}}},
-        LogFileCase{"file a symbolic link", kFileLink, 0, {{"install", 1}}},
-        LogFileCase{"file of another account", kFileOfAnother, 10, {{"install", 1}}},
-        LogFileCase{"system temporary folder", kSystemTemp, kMiB + 1, {{"install", 1}}},
-        LogFileCase{"system, own folder made", kSystemNoTemp2, 0, {{"install", 1}, {"un", 2}}},
-        LogFileCase{"system, own folder there", kProgramFolderOk, kMiB + 1, {{"install", 1}}},
-        LogFileCase{"own folder of another", kProgramFolderOfAnother, 10, {{"install", 1}}},
-        LogFileCase{"own folder others may write", kProgramFolderOpen, 10, {{"install", 1}}}));
+                    {{"onChkDrv", 3}, {"onInit", 102}, {"def.set", 4}, {"removetray", 6}}, true},
+        LogFileCase{"read-only folder", kReadOnly, kMiB + 1, {{"install", 1}, {"un", 2}}, false},
+        LogFileCase{"hard link", kHardLink, kMiB + 1, {{"install", 1}}, false},
+        LogFileCase{"missing folder", kMissing, 0, {{"install", 1}}, false},
+        LogFileCase{"folder others may write", kOthersWrite, kMiB + 1, {{"install", 1}}, false},
+        LogFileCase{"folder a link", kFolderLink, 0, {{"install", 1}}, false},
+        LogFileCase{"link on the way", kParentLink, 0, {{"install", 1}}, false},
+        LogFileCase{"file a symbolic link", kFileLink, 0, {{"install", 1}}, false},
+        LogFileCase{"file of another account", kFileOfAnother, 10, {{"install", 1}}, false},
+        LogFileCase{"system temporary folder", kSystemTemp, kMiB + 1, {{"install", 1}}, true},
+        LogFileCase{"system, own folder made", kSystemNoTemp2, 0, {{"install", 1}, {"un", 2}}, true},
+        LogFileCase{"system, own folder there", kProgramFolderOk, kMiB + 1, {{"install", 1}}, true},
+        LogFileCase{"own folder of another", kProgramFolderOfAnother, 10, {{"install", 1}}, false},
+        LogFileCase{"own folder others may write", kProgramFolderOpen, 10, {{"install", 1}}, false}));
 
 }  // namespace
