@@ -101,8 +101,8 @@ BOOL WINAPI GetAce(PACL pAcl, DWORD dwAceIndex, LPVOID* pAce);
 // Returns its error. The descriptor (self-relative, owner and access list as asked for) is
 // freed with LocalFree; the owner and list pointers point into it.
 DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
-                             SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner,
-                             PSID* ppsidGroup, PACL* ppDacl, PACL* ppSacl,
+                             SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner, PSID* ppsidGroup,
+                             PACL* ppDacl, PACL* ppSacl,
                              PSECURITY_DESCRIPTOR* ppSecurityDescriptor);
 // The descriptor is freed with LocalFree.
 BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorW(
