@@ -1,14 +1,16 @@
 // LoadLibraryExW and GetProcAddress for the system libraries the installer reaches at run time.
 // Only simulated system libraries can be loaded, by bare name or from the system directory;
 // each load gives a handle of its own (kind Module), released with FreeLibrary. kernel32 is
-// always there: GetModuleHandleW gives its fixed handle, which exports only
-// SetDefaultDllDirectories, and that only on a machine that has it.
+// always there: GetModuleHandleW gives its fixed handle, which exports what the installer looks
+// up at run time: SetDefaultDllDirectories on a machine that has it, and the boundary and
+// private-namespace calls as the machine's namespaces are present or missing.
 #include <windows.h>
 #include <winspool.h>
 
 #include <string.h>
 
 #include "winsim/machine.h"
+#include "winsim/namespaces.h"
 #include "winsim/processes.h"
 #include "winsim/spooler.h"
 #include "winsim/text.h"
@@ -53,6 +55,31 @@ const SystemLibrary* FindLibrary(const WideText& path) {
   }
   for (const SystemLibrary& library : SystemLibraries()) {
     if (winsim::EqualsIgnoringCase(fileName, library.fileName)) return &library;
+  }
+  return nullptr;
+}
+
+// kernel32's exports that are found at run time, as far as this machine has them. Without
+// private namespaces only the boundary descriptor's creation and its (crashing) stub are there.
+FARPROC KernelExport(const char* name) {
+  Machine& machine = Machine::Current();
+  bool namespaces = machine.namespaces().present;
+  struct Entry {
+    const char* name;
+    bool present;
+    FARPROC address;
+  } exports[] = {
+      {"SetDefaultDllDirectories", machine.processes().hasSetDefaultDllDirectories,
+       AsProc(&SetDefaultDllDirectories)},
+      {"CreateBoundaryDescriptorW", true, AsProc(&CreateBoundaryDescriptorW)},
+      {"AddSIDToBoundaryDescriptor", true, AsProc(&AddSIDToBoundaryDescriptor)},
+      {"DeleteBoundaryDescriptor", namespaces, AsProc(&DeleteBoundaryDescriptor)},
+      {"CreatePrivateNamespaceW", namespaces, AsProc(&CreatePrivateNamespaceW)},
+      {"OpenPrivateNamespaceW", namespaces, AsProc(&OpenPrivateNamespaceW)},
+      {"ClosePrivateNamespace", namespaces, AsProc(&ClosePrivateNamespace)},
+  };
+  for (const Entry& entry : exports) {
+    if (strcmp(entry.name, name) == 0) return entry.present ? entry.address : nullptr;
   }
   return nullptr;
 }
@@ -107,11 +134,12 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   WINSIM_ENTER_OR_FAIL(nullptr);
   if (hModule == KernelModule()) {
-    if (Machine::Current().processes().hasSetDefaultDllDirectories &&
-        (reinterpret_cast<ULONG_PTR>(lpProcName) >> 16) != 0 &&
-        strcmp(lpProcName, "SetDefaultDllDirectories") == 0) {
+    FARPROC found = (reinterpret_cast<ULONG_PTR>(lpProcName) >> 16) != 0
+                        ? KernelExport(lpProcName)
+                        : nullptr;
+    if (found != nullptr) {
       winsim::PoisonLastError();
-      return AsProc(&SetDefaultDllDirectories);
+      return found;
     }
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
