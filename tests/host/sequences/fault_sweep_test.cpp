@@ -8,6 +8,7 @@
 
 #include "sequence_fixture.h"
 #include "wait_bounds.h"
+#include "winsim/namespaces.h"
 
 namespace {
 
@@ -25,14 +26,17 @@ const std::map<std::string, DWORD> kCallErrors = [] {
       {0,
        {"CloseHandle", "ClosePrinter", "CloseServiceHandle", "EndDialog", "FreeLibrary",
         "GetCommandLineW", "GetLocalTime", "GetTickCount", "GlobalFree", "LocalFree", "RegCloseKey",
-        "Sleep"}},
+        "Sleep", "IsWellKnownSid", "DeleteBoundaryDescriptor", "ClosePrivateNamespace"}},
       {ERROR_NOT_ENOUGH_MEMORY,
-       {"CommandLineToArgvW", "GlobalAlloc", "LocalAlloc", "SetDlgItemTextW", "SetWindowTextW"}},
+       {"CommandLineToArgvW", "GlobalAlloc", "LocalAlloc", "SetDlgItemTextW", "SetWindowTextW",
+        "ConvertStringSecurityDescriptorToSecurityDescriptorW", "CreateBoundaryDescriptorW",
+        "AddSIDToBoundaryDescriptor"}},
       {ERROR_ACCESS_DENIED,
        {"ControlService", "CreateMutexA", "DeleteFileW", "FindWindowW", "GetAsyncKeyState",
         "GetProcessWindowStation", "GetUserObjectInformationW", "MoveFileExW", "OpenSCManagerW",
         "OpenServiceW", "PostMessageW", "QueryServiceStatus", "RegCreateKeyExW", "RegDeleteValueA",
-        "RegDeleteValueW", "RegOpenKeyExA", "RegOpenKeyExW", "RegSetValueExW", "StartServiceW"}},
+        "RegDeleteValueW", "RegOpenKeyExA", "RegOpenKeyExW", "RegSetValueExW", "StartServiceW",
+        "CreateMutexW", "CreatePrivateNamespaceW", "OpenPrivateNamespaceW", "GetSecurityInfo"}},
       {ERROR_SHARING_VIOLATION, {"CreateFileW"}},
       {ERROR_FILE_NOT_FOUND,
        {"CreateProcessW", "GetDefaultPrinterW", "GetFileAttributesW", "RegQueryValueExW"}},
@@ -42,7 +46,7 @@ const std::map<std::string, DWORD> kCallErrors = [] {
        {"GetFileVersionInfoSizeW", "GetFileVersionInfoW", "VerQueryValueW"}},
       {ERROR_INSUFFICIENT_BUFFER,
        {"GetModuleFileNameW", "GetSystemDirectoryW", "GetTempPathW", "GetVersionExA",
-        "MultiByteToWideChar", "WideCharToMultiByte"}},
+        "MultiByteToWideChar", "WideCharToMultiByte", "CreateWellKnownSid"}},
       {ERROR_PROC_NOT_FOUND, {"GetProcAddress"}},
       {ERROR_INVALID_WINDOW_HANDLE, {"IsWindow"}},
       {ERROR_MOD_NOT_FOUND, {"LoadLibraryExW", "GetModuleHandleW"}},
@@ -63,7 +67,7 @@ const std::map<std::string, DWORD> kCallErrors = [] {
 const std::map<std::string, std::set<int>> kModes = {{"install", {1, 100, 101}},
                                                      {"in_notray", {1, 100, 101}},
                                                      {"uninstall", {2, 100, 101}},
-                                                     {"removetray", {6}},
+                                                     {"removetray", {6, 100}},
                                                      {"onChkDrv", {103, 3}},
                                                      {"onInit", {200, 102, 3}},
                                                      {"def.set", {4}},
@@ -96,6 +100,11 @@ class FaultSweepTest : public SequenceTest {
     }
   }
   void CompanionRuns() { Run("install"); }
+  // As on Wine 8.0: the run lock under its Global\ name.
+  void NoPrivateNamespaces() {
+    Run("in_notray");
+    machine().namespaces().present = false;
+  }
 
  protected:
   // Balanced indentation: a line is at most two levels deeper than the line before it, and
@@ -198,9 +207,9 @@ class FaultSweepTest : public SequenceTest {
       problem = "blocks left";
     } else if (machine().OpenHandleCount() != 0) {
       problem = "handles left: " + machine().DescribeOpenHandles();
-    } else if (machine().mutexes().OwnerOf(winsim::TrayCompanion::kMutexName) ==
-               winsim::Processes::kProgramProcessId) {
-      problem = "the companion's mutex is still owned";
+    } else if (!machine().mutexes().OwnedBy(winsim::Processes::kProgramProcessId).empty()) {
+      problem = "a mutex is still owned: " +
+                machine().mutexes().OwnedBy(winsim::Processes::kProgramProcessId)[0];
     } else if (machine().ElapsedMilliseconds() - start > wait_bounds::ForMode(mode)) {
       problem = "waited " + std::to_string(machine().ElapsedMilliseconds() - start) + " ms";
     } else if (!AnswersAsTheModeMay(mode, fn, outcome.exitCode) ||
@@ -230,7 +239,8 @@ TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) 
                                  {"an installation", &FaultSweepTest::Installed},
                                  {"printers with settings", &FaultSweepTest::WithPrinters},
                                  {"files held by the spooler", &FaultSweepTest::FilesHeld},
-                                 {"a running companion", &FaultSweepTest::CompanionRuns}};
+                                 {"a running companion", &FaultSweepTest::CompanionRuns},
+                                 {"no private namespaces", &FaultSweepTest::NoPrivateNamespaces}};
   // The runs without a fault first: they fix where each heading opens.
   std::map<std::pair<std::string, std::string>, std::map<std::string, unsigned>> calls;
   for (const auto& [mode, codes] : kModes) {
