@@ -35,7 +35,8 @@ bool RunLock::Acquire(InstallState* log) {
   DWORD result = WaitForSingleObject(mutex_.get(), 0);
   if (result == WAIT_TIMEOUT) {
     if (log != nullptr) {
-      LogLine(*log, L"Another run of the installer is in progress. Waiting up to %u s for it to end",
+      LogLine(*log,
+              L"Another run of the installer is in progress. Waiting up to %u s for it to end",
               static_cast<unsigned>(kRunLockWaitMs / 1000));
     }
     result = WaitForSingleObject(mutex_.get(), kRunLockWaitMs);

@@ -89,8 +89,7 @@ INT_PTR WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND
   winsim::ShownDialog shown;
   shown.templateId = id;
   shown.owner = hWndParent;
-  shown.mutexesOwned =
-      Machine::Current().mutexes().OwnedBy(winsim::Processes::kProgramProcessId);
+  shown.mutexesOwned = Machine::Current().mutexes().OwnedBy(winsim::Processes::kProgramProcessId);
   while (!Ended(desktop, dialog)) {
     if (desktop.userActions.empty()) {
       fprintf(stderr, "winsim: dialog %u is still open and the user has nothing more to do\n",

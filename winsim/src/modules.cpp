@@ -134,9 +134,8 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   WINSIM_ENTER_OR_FAIL(nullptr);
   if (hModule == KernelModule()) {
-    FARPROC found = (reinterpret_cast<ULONG_PTR>(lpProcName) >> 16) != 0
-                        ? KernelExport(lpProcName)
-                        : nullptr;
+    FARPROC found =
+        (reinterpret_cast<ULONG_PTR>(lpProcName) >> 16) != 0 ? KernelExport(lpProcName) : nullptr;
     if (found != nullptr) {
       winsim::PoisonLastError();
       return found;

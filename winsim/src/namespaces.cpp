@@ -84,8 +84,7 @@ std::string AliasOf(LPCWSTR alias) {
 HANDLE OpenHandle(const std::string& alias,
                   const std::shared_ptr<PrivateNamespaces::Namespace>& space) {
   Machine& machine = Machine::Current();
-  return machine.AddHandle(winsim::HandleKind::Namespace,
-                           machine.namespaces().Open(alias, space));
+  return machine.AddHandle(winsim::HandleKind::Namespace, machine.namespaces().Open(alias, space));
 }
 
 }  // namespace
@@ -131,8 +130,7 @@ HANDLE WINAPI CreatePrivateNamespaceW(LPSECURITY_ATTRIBUTES lpPrivateNamespaceAt
   Machine& machine = Machine::Current();
   auto boundary = LookupBoundary(lpBoundaryDescriptor);
   std::string alias = AliasOf(lpAliasPrefix);
-  winsim::ObjectSecurity security =
-      winsim::ObjectSecurity::MadeBy(machine.processes().token);
+  winsim::ObjectSecurity security = winsim::ObjectSecurity::MadeBy(machine.processes().token);
   if (lpPrivateNamespaceAttributes != nullptr &&
       lpPrivateNamespaceAttributes->lpSecurityDescriptor != nullptr &&
       !winsim::DescriptorSecurity(lpPrivateNamespaceAttributes->lpSecurityDescriptor, &security)) {

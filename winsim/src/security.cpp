@@ -167,10 +167,12 @@ std::vector<BYTE> SidBytes(const std::string& text) {
   }
   if (parts.size() < 2 || parts.size() > 16 || parts[0] > 0xFFFFFFFFFFFFull) return {};
   std::vector<BYTE> bytes = {1, static_cast<BYTE>(parts.size() - 1)};
-  for (int shift = 40; shift >= 0; shift -= 8) bytes.push_back(static_cast<BYTE>(parts[0] >> shift));
+  for (int shift = 40; shift >= 0; shift -= 8)
+    bytes.push_back(static_cast<BYTE>(parts[0] >> shift));
   for (size_t i = 1; i < parts.size(); ++i) {
     if (parts[i] > 0xFFFFFFFFull) return {};
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<BYTE>(parts[i] >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+      bytes.push_back(static_cast<BYTE>(parts[i] >> shift));
   }
   return bytes;
 }
@@ -305,8 +307,8 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorW(
 }
 
 DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
-                             SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner,
-                             PSID* ppsidGroup, PACL* ppDacl, PACL* ppSacl,
+                             SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner, PSID* ppsidGroup,
+                             PACL* ppDacl, PACL* ppSacl,
                              PSECURITY_DESCRIPTOR* ppSecurityDescriptor) {
   WINSIM_ENTER_OR_RETURN_ERROR();
   auto mutex =

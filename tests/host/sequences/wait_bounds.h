@@ -32,7 +32,7 @@ constexpr uint64_t kInstallSteps = kRemoval + kSpoolerPause + 2 * kCopyOpen + kS
 // Another run holding the run lock: waited for once, at most the longest install and a margin.
 constexpr uint64_t kRunLock = 300000;
 constexpr uint64_t kSequenceStart = kHelpWindows + kRunLock + kSpoolerState;  // the lock, then
-                                                                             // the spooler check
+                                                                              // the spooler check
 
 // The bound of a mode given by its keyword.
 constexpr uint64_t ForMode(std::string_view keyword) {

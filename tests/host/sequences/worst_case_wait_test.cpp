@@ -81,8 +81,8 @@ TEST_F(WorstCaseWaitTest, EveryModeStaysWithinItsBound) {
     if (mode == "install" || mode == "in_notray" || mode == "uninstall" || mode == "removetray") {
       // Another run lets go of the lock just as the wait for it would run out.
       winsim::OtherRun other;
-      other.at = start + (mode == "removetray" ? 0 : wait_bounds::kHelpWindows) +
-                 wait_bounds::kRunLock;
+      other.at =
+          start + (mode == "removetray" ? 0 : wait_bounds::kHelpWindows) + wait_bounds::kRunLock;
       other.Start(machine());
     }
     RunLogged(c.mode);

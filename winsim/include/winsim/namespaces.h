@@ -38,8 +38,8 @@ class PrivateNamespaces {
 
   // The living namespace of the name and boundary, or a new one made with the security;
   // *existed tells which.
-  std::shared_ptr<Namespace> CreateOrOpen(const Boundary& boundary,
-                                          const ObjectSecurity& security, bool* existed);
+  std::shared_ptr<Namespace> CreateOrOpen(const Boundary& boundary, const ObjectSecurity& security,
+                                          bool* existed);
   // The living namespace; null when there is none.
   std::shared_ptr<Namespace> Find(const Boundary& boundary) const;
   // The name the simulation keeps an object of the namespace under.

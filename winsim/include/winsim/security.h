@@ -43,8 +43,9 @@ struct ObjectSecurity {
 std::vector<BYTE> SidBytes(const std::string& text);
 // The text form of a SID in memory; empty when it is not a valid SID.
 std::string SidText(const void* sid);
-// Reads a security descriptor's text form (see ConvertStringSecurityDescriptorToSecurityDescriptorW);
-// false for text the simulation does not know.
+// Reads a security descriptor's text form (see
+// ConvertStringSecurityDescriptorToSecurityDescriptorW); false for text the simulation does not
+// know.
 bool ParseSecurityText(const std::u16string& text, ObjectSecurity* security);
 // The security a descriptor made by ConvertStringSecurityDescriptorToSecurityDescriptorW holds,
 // for the calls that take SECURITY_ATTRIBUTES; false when it is none of those.

@@ -33,8 +33,8 @@ typedef enum {
 } SE_OBJECT_TYPE;
 // Returns its error. The descriptor comes from LocalAlloc; the owner points into it.
 DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
-                             SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner,
-                             PSID* ppsidGroup, PACL* ppDacl, PACL* ppSacl,
+                             SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner, PSID* ppsidGroup,
+                             PACL* ppDacl, PACL* ppSacl,
                              PSECURITY_DESCRIPTOR* ppSecurityDescriptor);
 
 #define SDDL_REVISION_1 1
