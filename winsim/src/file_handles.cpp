@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "security_internal.h"
+#include "winsim/security.h"
 #include "winsim/files.h"
 #include "winsim/machine.h"
 
@@ -83,6 +84,10 @@ DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
                              PACL* ppDacl, PACL* ppSacl,
                              PSECURITY_DESCRIPTOR* ppSecurityDescriptor) {
   if (DWORD injected = winsim::EnterCall(__func__)) return injected;
+  if (ObjectType == SE_KERNEL_OBJECT) {
+    return winsim::KernelObjectSecurityInfo(handle, ObjectType, SecurityInfo, ppsidOwner,
+                                            ppsidGroup, ppDacl, ppSacl, ppSecurityDescriptor);
+  }
   std::shared_ptr<FileSystem::OpenFile> open;
   const FileSystem::Node* node = NodeOf(handle, &open);
   if (node == nullptr) return ERROR_INVALID_HANDLE;

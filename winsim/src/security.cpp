@@ -294,6 +294,8 @@ BOOL WINAPI IsWellKnownSid(PSID pSid, WELL_KNOWN_SID_TYPE WellKnownSidType) {
   switch (WellKnownSidType) {
     case WinWorldSid:
       return text == winsim::kEveryoneSid;
+    case WinAuthenticatedUserSid:
+      return text == "S-1-5-11";
     case WinLocalSystemSid:
       return text == winsim::kSystemSid;
     case WinBuiltinAdministratorsSid:
