@@ -117,12 +117,22 @@ void FileSystem::HoldAsLoadedModule(const WideText& path, const std::string& hol
   if (Node* node = Find(path)) node->holdDeleteError = ERROR_ACCESS_DENIED;
 }
 
+void FileSystem::HoldForRefusals(const WideText& path, unsigned refusals, DWORD error) {
+  Hold(path, "process", error);
+  if (Node* node = Find(path)) node->refusalsLeft = refusals;
+}
+
 void FileSystem::ReleaseHold(const WideText& path) {
   Node* node = Find(path);
   if (node != nullptr) {
     node->holder.clear();
     node->holdDeleteError = 0;
+    node->refusalsLeft = 0;
   }
+}
+
+void FileSystem::MakeSymbolicLink(const WideText& path, const WideText& target) {
+  if (Node* node = Find(path)) node->linkTarget = target;
 }
 
 void FileSystem::FinishPendingDelete(const WideText& key) {
@@ -318,7 +328,8 @@ DWORD ResolveOpenFile(HANDLE handle, DWORD access, std::shared_ptr<FileSystem::O
 }  // namespace
 
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE) {
+                          LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE) {
   WINSIM_ENTER_OR_FAIL(INVALID_HANDLE_VALUE);
   Machine& machine = Machine::Current();
   WideText path = FullPathOf(lpFileName);
@@ -327,6 +338,11 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     return INVALID_HANDLE_VALUE;
   }
   FileSystem::Node* node = Files().Find(path);
+  if (node != nullptr && !node->linkTarget.empty() &&
+      (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) == 0) {
+    path = node->linkTarget;
+    node = Files().Find(path);
+  }
   if (node != nullptr && node->openDelay != 0) machine.Advance(node->openDelay);
   DWORD access = AccessOf(dwDesiredAccess);
   if (node != nullptr && node->directory) {
@@ -371,6 +387,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
   }
   if (existed && writes && !node->holder.empty()) {
     SetLastError(node->holdError);
+    if (node->refusalsLeft != 0 && --node->refusalsLeft == 0) Files().ReleaseHold(path);
     return INVALID_HANDLE_VALUE;
   }
   if (existed && !SharingAllows(*node, access, dwShareMode)) {
@@ -480,7 +497,9 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
     return INVALID_FILE_ATTRIBUTES;
   }
   winsim::PoisonLastError();
-  return node->directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  if (node->directory) return FILE_ATTRIBUTE_DIRECTORY;
+  return node->linkTarget.empty() ? FILE_ATTRIBUTE_ARCHIVE
+                                  : FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT;
 }
 
 BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
@@ -496,6 +515,8 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
   }
   memset(lpFileInformation, 0, sizeof(*lpFileInformation));
   lpFileInformation->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+  if (!node->linkTarget.empty())
+    lpFileInformation->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
   uint64_t size = node->data.size();
   lpFileInformation->nFileSizeHigh = static_cast<DWORD>(size >> 32);
   lpFileInformation->nFileSizeLow = static_cast<DWORD>(size);

@@ -7,6 +7,9 @@
 // last of them closes: it can still be read through them, but not opened again.
 // A directory can deny writes, as one whose access list lets the account read only: creating,
 // writing, renaming or deleting a file directly in it fails with ERROR_ACCESS_DENIED.
+// A file can be a symbolic link (a reparse point) to another path: opening it opens the target,
+// unless FILE_FLAG_OPEN_REPARSE_POINT asks for the link itself; deleting or renaming it acts on
+// the link. Links are followed one level deep.
 #pragma once
 
 #include <array>
@@ -40,9 +43,17 @@ class FileSystem {
   void Hold(const WideText& path, const std::string& holder = "process",
             DWORD error = ERROR_SHARING_VIOLATION);
   void HoldAsLoadedModule(const WideText& path, const std::string& holder);
+  // A hold (by "process") that ends by itself once it has refused this many openings for
+  // writing, as a scanner's that reads a new file for a moment.
+  void HoldForRefusals(const WideText& path, unsigned refusals,
+                       DWORD error = ERROR_SHARING_VIOLATION);
   void ReleaseHold(const WideText& path);
   void ReleaseHoldsOf(const std::string& holder);
   bool IsHeld(const WideText& path) const;
+
+  // Makes the file at `path` a symbolic link to `target`; the file keeps its own bytes, which
+  // only an opening of the link itself reaches.
+  void MakeSymbolicLink(const WideText& path, const WideText& target);
 
   void DenyWritesIn(const WideText& directory);
   bool WritesDeniedBeside(const WideText& path) const;  // in the directory that holds path
@@ -68,6 +79,8 @@ class FileSystem {
     std::string holder;  // empty: not held
     DWORD holdError = 0;
     DWORD holdDeleteError = 0;  // 0: holdError
+    unsigned refusalsLeft = 0;  // 0: the hold lasts until it is released
+    WideText linkTarget;        // not empty: a symbolic link to this path
     bool deletePending = false;
     DWORD openDelay = 0;
     DWORD writeLimit = 0;
