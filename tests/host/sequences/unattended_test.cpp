@@ -47,7 +47,9 @@ TEST_F(UnattendedTest, TheLogWindowAppearsOnlyWhereAUserCanSeeIt) {
   }
 }
 
-enum Folder { kMissing, kWritable, kReadOnly, kLinkPlanted };  // planted: the log a hard link
+// Planted: the log a hard link, or a symbolic link to a file of the system's.
+enum Folder { kMissing, kWritable, kReadOnly, kLinkPlanted, kSymbolicLinkPlanted };
+constexpr char16_t kLinkTarget[] = u"C:\\Windows\\win.ini";
 struct LogFileCase {
   const char* name;
   Folder folder;
@@ -68,6 +70,8 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
   if (c.earlierBytes != 0) files().AddFile(kOldLogFile, "older");
   if (c.folder == kReadOnly) files().DenyWritesIn(kTemp);
   if (c.folder == kLinkPlanted) files().Find(kLogFile)->links = 2;
+  files().AddFile(kLinkTarget, "[fonts]");
+  if (c.folder == kSymbolicLinkPlanted) files().MakeSymbolicLink(kLogFile, kLinkTarget);
 
   std::string entries;
   for (const auto& [arguments, exitCode] : c.runs) {
@@ -91,6 +95,7 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
   EXPECT_EQ(files().Exists(kLogFile), !log.empty());
   EXPECT_EQ(files().Contents(kLogFile), log);
   EXPECT_EQ(files().Contents(kOldLogFile), renamed ? earlier : c.earlierBytes ? "older" : "");
+  EXPECT_EQ(files().Contents(kLinkTarget), "[fonts]");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -105,6 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                     {{"onChkDrv", 3}, {"onInit", 102}, {"def.set", 4}, {"removetray", 6}}},
         LogFileCase{"read-only folder", kReadOnly, kMiB + 1, {{"install", 1}, {"un", 2}}},
         LogFileCase{"hard link", kLinkPlanted, kMiB + 1, {{"install", 1}}},
+        LogFileCase{"symbolic link", kSymbolicLinkPlanted, 10, {{"install", 1}}},
         LogFileCase{"missing folder", kMissing, 0, {{"install", 1}}}));
 
 }  // namespace

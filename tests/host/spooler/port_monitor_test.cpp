@@ -213,16 +213,20 @@ TEST_F(PortMonitorTest, OurPortEntryGoesToFileAndComesBackExactly) {
 }
 
 // Records of printers deleted since the snapshot still name our port: moved and recorded too.
+// A connection's port is its print server's: left alone.
 TEST_F(PortMonitorTest, PrintersOnOurPortAreRecordedInSnapshotOrder) {
   Stage(2609);
   Printers({"vexaWriter:", "vexaWriter:"});
-  spooler().printers.pop_back();
+  spooler().AddConnection(u"\\\\srv", u"P2", u"Generic / Text Only", u"vexaWriter:");
+  TakePrinterSnapshot(state.printers);
+  spooler().printers.erase(spooler().printers.begin() + 1);
   Remove();
   EXPECT_EQ(LogFrom("Can't delete"),
             JoinLines({"  Can't delete monitor from the first try", "  SetPrinter(P0) - ok",
                        "  Can't open printer P1", "  Monitor was removed :)"}));
   EXPECT_EQ(Retargeted(), (Names{"P0", "P1"}));
   EXPECT_EQ(Port(1), "file:");
+  EXPECT_EQ(Port(2) + SpoolerPort("\\\\srv\\P2"), "vexaWriter:vexaWriter:");
   EXPECT_EQ(state.errorCount, 0);
 }
 
@@ -245,45 +249,75 @@ TEST_F(PortMonitorTest, ARecordWithoutDllNameDeletesNothing) {
   EXPECT_EQ(machine().CallCount("DeleteFileW"), 0u);
 }
 
+// An old DLL the spooler still holds is replaced with the spooler stopped, without an error.
 TEST_F(PortMonitorTest, InstallCopiesTheDllUnlessToldToSkip) {
-  for (BYTE copy : {1, 0}) {
-    Stage(2609, false);
-    state.copyMonitor = copy;
+  const char* copied = "    CopyFile zqvmon64.dll to C:\\Windows\\system32\\)- OK";
+  struct Case {
+    BYTE copy;
+    bool held;
+    std::vector<std::string> lines;  // between the heading and "AddMonitor - OK :)"
+  } cases[] = {
+      {1, false, {"  Copy monitor file", copied}},
+      {0, false, {"  Skip copy monitor file"}},
+      {1,
+       true,
+       {"  Copy monitor file",
+        "    CopyFile zqvmon64.dll to C:\\Windows\\system32\\) Cant't open "
+        "destination file- FAILED!",
+        "  #Restart Spooler", copied}},
+  };
+  for (const Case& c : cases) {
+    Stage(2604, false);
+    if (c.held) files().HoldAsLoadedModule(Widen(kMonitorDll), "spooler");
+    state.copyMonitor = c.copy;
     InstallPortMonitor(state);
-    EXPECT_EQ(Log(), copy ? JoinLines({"#AddMonitor", "  Copy monitor file",
-                                       "    CopyFile zqvmon64.dll to C:\\Windows\\system32\\)- OK",
-                                       "  AddMonitor - OK :)"})
-                          : JoinLines({"#AddMonitor", "  Skip copy monitor file",
-                                       "  AddMonitor - OK :)"}));
-    EXPECT_EQ(files().Contents(Widen(kMonitorDll)).find("old monitor") == 0, copy == 0);
+    std::string expected = "#AddMonitor\r\n";
+    for (const std::string& line : c.lines) expected += line + "\r\n";
+    EXPECT_EQ(Log(), expected + "  AddMonitor - OK :)\r\n");
+    EXPECT_EQ(files().Contents(Widen(kMonitorDll)).find("old monitor") == 0, c.copy == 0);
     ASSERT_NE(spooler().FindMonitor(u"vexaWriter:"), nullptr);
     EXPECT_EQ(spooler().FindMonitor(u"vexaWriter:")->dllName, u"zqvmon64.dll");
     EXPECT_EQ(state.errorCount, 0);
   }
 }
 
-// Five attempts 50 ms apart; after the fifth failure the moved printers stay on "file:".
+// Five attempts 50 ms apart; after the fifth failure the moved printers stay on "file:". A
+// monitor whose removal failed is still there: with our DLL it counts as added.
 TEST_F(PortMonitorTest, AddMonitorIsTriedFiveTimes) {
-  for (unsigned failures : {4u, 5u}) {
-    SCOPED_TRACE(failures);
+  const char* added = "  AddMonitor - OK :)\r\n  SetPrinter(P0) - ok\r\n";
+  const char* ours = "  AddMonitor - already installed :)\r\n  SetPrinter(P0) - ok\r\n";
+  const char* error = "  Error(11): Can`t install a local port monitor'vexaWriter:' - ";
+  struct Case {
+    unsigned failures;
+    const char16_t* leftDll;  // null: the removal took the monitor out
+    std::string outcome;
+  } cases[] = {
+      {4, nullptr, added},
+      {5, nullptr, error + std::string("(Access is denied.)\r\n")},
+      {0, u"ZQVMON64.DLL", ours},
+      {5, u"other.dll",
+       error + std::string("(The specified print monitor has already been installed.)\r\n")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.outcome);
     Stage(2609);
     Printers({"vexaWriter:"});
-    Remove();
-    Stage(2609, false);
+    Remove(c.leftDll != nullptr ? 3 : 0);
+    if (c.leftDll != nullptr) spooler().monitors[1].dllName = c.leftDll;
+    if (c.leftDll == nullptr) Stage(2609, false);
+    state.logText.Release();
+    state.errorCount = 0;
     state.copyMonitor = 0;
-    Fail("AddMonitorW", failures, ERROR_ACCESS_DENIED);
+    if (c.leftDll == nullptr) Fail("AddMonitorW", c.failures, ERROR_ACCESS_DENIED);
     uint64_t before = machine().ElapsedMilliseconds();
     InstallPortMonitor(state);
     std::string expected = JoinLines({"#AddMonitor", "  Skip copy monitor file"});
-    for (unsigned n = 0; n < failures; ++n) {
+    for (unsigned n = 0; n < c.failures; ++n) {
       expected += "  AddMonitor - failed. Trying to wait and install again\r\n";
     }
-    expected += failures == 4 ? JoinLines({"  AddMonitor - OK :)", "  SetPrinter(P0) - ok"})
-                              : JoinLines({"  Error(11): Can`t install a local port "
-                                           "monitor'vexaWriter:' - (Access is denied.)"});
-    EXPECT_EQ(Log(), expected);
-    EXPECT_EQ(machine().ElapsedMilliseconds() - before, 4u * 50u);
-    EXPECT_EQ(SpoolerPort("P0"), failures == 4 ? "vexaWriter:" : "file:");
+    EXPECT_EQ(Log(), expected + c.outcome);
+    EXPECT_EQ(machine().ElapsedMilliseconds() - before, c.failures == 0 ? 0u : 4u * 50u);
+    EXPECT_EQ(SpoolerPort("P0"), c.outcome.rfind(error, 0) == 0 ? "file:" : "vexaWriter:");
   }
 }
 
