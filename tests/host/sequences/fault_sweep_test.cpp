@@ -59,8 +59,7 @@ const std::map<std::string, DWORD> kCallErrors = [] {
   return errors;
 }();
 
-// Calls the run tries again after one failure (further attempts, polls, the pending deletions):
-// one failure of them ends the run as the run without a fault ends.
+// Calls the run tries again after a failure: one failure ends the run as a run without a fault.
 const std::set<std::string> kRetriedCalls = {"AddMonitorW", "DeleteFileW", "DeleteMonitorW",
                                              "DeletePrinterDriverExW", "QueryServiceStatus"};
 

@@ -101,64 +101,73 @@ TEST_F(ReinstallSequenceTest, HeldFilesAreTriedAgainThenDroppedOrScheduled) {
   }
 }
 
-// Also when the old monitor's removal is refused for good (error 12): still registered, it takes
-// the printers it moved to "file:" back. A connection to a print server's printer on our driver
-// is left as it is, and keeps the old driver from being removed (error 14).
-TEST_F(ReinstallSequenceTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsStayPut) {
-  struct Case {
-    unsigned monitorRefusals;
-    bool connection;
-    const char* error;
-  } cases[] = {{0, false, nullptr}, {3, false, "Error(12)"}, {0, true, "Error(14)"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.monitorRefusals + 10 * c.connection);
-    StartOver();
-    // An earlier installation of an unsupported build, with two printers of ours and a printer
-    // of another driver that also prints to our port, which keeps the old monitor in use.
-    files().AddFile(kSystemMonitorDll, "old monitor");
-    files().SetProductVersion(kSystemMonitorDll, {1, 0, 0, 2604});
-    spooler().AddMonitor(u"vexaWriter:", u"zqvmon64.dll", {u"vexaWriter:"});
-    winsim::SpoolerDriver& ours = spooler().AddDriver(u"vexaWriter printer");
-    ours.driverFile = ours.dataFile = u"zqvdrv64.dll";
-    ours.configFile = u"zqvui64.dll";
-    spooler().AddDriver(u"Generic / Text Only");
-    winsim::SpoolerPrinter& a = spooler().AddPrinter(u"A", u"vexaWriter printer", u"vexaWriter:");
-    a.comment = u"first floor";
-    winsim::Spooler::SetStringData(a, "PrinterDriverData", "SubKey", "keyA");
-    winsim::SpoolerPrinter& b = spooler().AddPrinter(u"B", u"vexaWriter printer", u"vexaWriter:");
-    b.location = u"room 2";
-    winsim::Spooler::SetStringData(b, "DsUser", "SubKey", "keyB");
-    spooler().AddPrinter(u"Both", u"Generic / Text Only", u"LPT1:,vexaWriter:");
-    if (c.connection) {
-      spooler().AddConnection(u"\\\\srv", u"B", u"vexaWriter printer", u"vexaWriter:").comment =
-          u"server's";
-    }
-    spooler().defaultPrinter = u"B";
-    const char16_t* settings = u"Software\\Morvane Software KFT\\vexaWriter\\vexaWriters\\keyB";
-    machine().registry().SetString(HKEY_CURRENT_USER, settings, u"deleted", u"1");
-    for (unsigned n = 1; n <= c.monitorRefusals; ++n) {
-      machine().FailCall("DeleteMonitorW", n, ERROR_ACCESS_DENIED);
-    }
-
-    Outcome install = RunLogged("in_notray");
-    EXPECT_EQ(install.exitCode, c.error ? 100 : 1) << install.log;
-    EXPECT_EQ(Count(install.log, "Error("), c.error ? 1u : 0u);
-    EXPECT_EQ(Count(install.log, c.error ? c.error : "Error("), c.error ? 1u : 0u);
-    Names printers = {"Both on LPT1:,vexaWriter:", "B on vexaWriter:", "A on vexaWriter:"};
-    if (c.connection) printers.insert(printers.begin() + 1, "\\\\srv\\B on vexaWriter:");
-    EXPECT_EQ(Printers(), printers);
-    EXPECT_EQ(Utf8(spooler().defaultPrinter), "B");
-    EXPECT_EQ(Utf8(spooler().FindPrinter(u"A")->comment), "first floor");
-    EXPECT_EQ(Utf8(spooler().FindPrinter(u"B")->location), "room 2");
-    if (c.connection) {
-      EXPECT_EQ(Utf8(spooler().FindPrinter(u"\\\\srv\\B")->comment), "server's");
-    }
-    EXPECT_EQ(machine().registry().GetValue(HKEY_CURRENT_USER, settings, u"deleted"), nullptr);
-    EXPECT_NE(install.log.find("Can't delete monitor from the first try"), std::string::npos);
-    EXPECT_EQ(Count(install.log, "SetPrinter(Both) - ok"), 2u) << "moved off our port and back";
-    EXPECT_EQ(Count(install.log, "Can't open printer A"), 2u) << "deleted since the snapshot";
-    EXPECT_EQ(Count(install.log, "\\\\srv"), c.connection ? 1u : 0u) << "only its line";
-  }
+// Also when the old monitor's removal is refused for good (it takes its moved printers back), and
+// beside a connection to a print server's printer on our driver (left alone, the driver in use).
+struct OldInstallation {
+  const char* name;
+  unsigned monitorRefusals;
+  bool connection;
+  const char* error;  // the run's one error; empty: none
+};
+void PrintTo(const OldInstallation& c, std::ostream* out) {
+  *out << c.name;
 }
+class ReinstallOverOldTest : public ReinstallSequenceTest,
+                             public ::testing::WithParamInterface<OldInstallation> {};
+
+TEST_P(ReinstallOverOldTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsStayPut) {
+  const OldInstallation& c = GetParam();
+  // An earlier installation of an unsupported build, with two printers of ours and a printer of
+  // another driver that also prints to our port, which keeps the old monitor in use.
+  files().AddFile(kSystemMonitorDll, "old monitor");
+  files().SetProductVersion(kSystemMonitorDll, {1, 0, 0, 2604});
+  spooler().AddMonitor(u"vexaWriter:", u"zqvmon64.dll", {u"vexaWriter:"});
+  winsim::SpoolerDriver& ours = spooler().AddDriver(u"vexaWriter printer");
+  ours.driverFile = ours.dataFile = u"zqvdrv64.dll";
+  ours.configFile = u"zqvui64.dll";
+  spooler().AddDriver(u"Generic / Text Only");
+  winsim::SpoolerPrinter& a = spooler().AddPrinter(u"A", u"vexaWriter printer", u"vexaWriter:");
+  a.comment = u"first floor";
+  winsim::Spooler::SetStringData(a, "PrinterDriverData", "SubKey", "keyA");
+  winsim::SpoolerPrinter& b = spooler().AddPrinter(u"B", u"vexaWriter printer", u"vexaWriter:");
+  b.location = u"room 2";
+  winsim::Spooler::SetStringData(b, "DsUser", "SubKey", "keyB");
+  spooler().AddPrinter(u"Both", u"Generic / Text Only", u"LPT1:,vexaWriter:");
+  if (c.connection) {
+    spooler().AddConnection(u"\\\\srv", u"B", u"vexaWriter printer", u"vexaWriter:").comment =
+        u"server's";
+  }
+  spooler().defaultPrinter = u"B";
+  const char16_t* settings = u"Software\\Morvane Software KFT\\vexaWriter\\vexaWriters\\keyB";
+  machine().registry().SetString(HKEY_CURRENT_USER, settings, u"deleted", u"1");
+  for (unsigned n = 1; n <= c.monitorRefusals; ++n) {
+    machine().FailCall("DeleteMonitorW", n, ERROR_ACCESS_DENIED);
+  }
+
+  Outcome install = RunLogged("in_notray");
+  EXPECT_EQ(install.exitCode, *c.error ? 100 : 1) << install.log;
+  EXPECT_EQ(Count(install.log, "Error("), *c.error ? 1u : 0u);
+  EXPECT_NE(install.log.find(c.error), std::string::npos);
+  Names printers = Printers();
+  if (c.connection) {
+    EXPECT_EQ(printers[1] + Utf8(spooler().FindPrinter(u"\\\\srv\\B")->comment),
+              "\\\\srv\\B on vexaWriter:server's");
+    EXPECT_EQ(Count(install.log, "\\\\srv"), 1u) << "its line, and nothing done with it";
+    printers.erase(printers.begin() + 1);
+  }
+  EXPECT_EQ(printers, (Names{"Both on LPT1:,vexaWriter:", "B on vexaWriter:", "A on vexaWriter:"}));
+  EXPECT_EQ(Utf8(spooler().defaultPrinter), "B");
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"A")->comment), "first floor");
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"B")->location), "room 2");
+  EXPECT_EQ(machine().registry().GetValue(HKEY_CURRENT_USER, settings, u"deleted"), nullptr);
+  EXPECT_NE(install.log.find("Can't delete monitor from the first try"), std::string::npos);
+  EXPECT_EQ(Count(install.log, "SetPrinter(Both) - ok"), 2u) << "moved off our port and back";
+  EXPECT_EQ(Count(install.log, "Can't open printer A"), 2u) << "deleted since the snapshot";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReinstallOverOldTest,
+                         ::testing::Values(OldInstallation{"as is", 0, false, ""},
+                                           OldInstallation{"monitor kept", 3, false, "Error(12)"},
+                                           OldInstallation{"connection", 0, true, "Error(14)"}));
 
 }  // namespace

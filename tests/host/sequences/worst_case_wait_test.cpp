@@ -8,19 +8,19 @@ namespace {
 class WorstCaseWaitTest : public SequenceTest {
  public:  // the stagings are named by member pointers in the test body
   // Our old monitor and our driver in place; no file of ours can be deleted, the monitor DLL
-  // and the staged help file cannot be written, the staged driver and UI files only at the last
-  // attempt; driver and monitor only go after a spooler restart, the monitor is never added; a
-  // help window and a companion that never close, no Run value; the spooler is as slow as its
-  // polls allow, each time.
+  // and the staged help file cannot be written, the staged driver and UI files only at the
+  // last attempt; driver and monitor only go after a spooler
+  // restart, the monitor is never added; a help window and a companion that never close, no
+  // Run value; the spooler is as slow as its polls allow, each time.
   void EverythingStuck() {
     Run("in_notray");
     files().SetProductVersion(kSystemMonitorDll, {1, 0, 0, 2604});
-    const WideText staged = u"C:\\windows\\system32\\spool\\drivers\\x64\\";
-    const std::pair<const char16_t*, unsigned> refusals[] = {
-        {u"zqvdrv64.dll", 99}, {u"zqvui64.dll", 99}, {u"zqvhelp.chm", 0}};  // 0: for good
-    for (const auto& [name, count] : refusals) {
-      if (!files().Exists(staged + name)) files().AddFile(staged + name, "old copy");
-      files().HoldForRefusals(staged + name, count, ERROR_ACCESS_DENIED);
+    const WideText help = u"C:\\windows\\system32\\spool\\drivers\\x64\\zqvhelp.chm";
+    if (!files().Exists(help)) files().AddFile(help, "old help");
+    files().Hold(help, "process", ERROR_ACCESS_DENIED);
+    for (const char16_t* name : {u"zqvdrv64.dll", u"zqvui64.dll"}) {  // written at the last try
+      files().AddFile(help.substr(0, help.size() - 11) + name, "old copy");
+      files().HoldForRefusals(help.substr(0, help.size() - 11) + name, 99, ERROR_ACCESS_DENIED);
     }
     files().Hold(kSystemMonitorDll, "process", ERROR_ACCESS_DENIED);
     machine().FailCallsFrom("DeleteFileW", machine().CallCount("DeleteFileW") + 1,

@@ -249,75 +249,73 @@ TEST_F(PortMonitorTest, ARecordWithoutDllNameDeletesNothing) {
   EXPECT_EQ(machine().CallCount("DeleteFileW"), 0u);
 }
 
-// An old DLL the spooler still holds is replaced with the spooler stopped, without an error.
 TEST_F(PortMonitorTest, InstallCopiesTheDllUnlessToldToSkip) {
-  const char* copied = "    CopyFile zqvmon64.dll to C:\\Windows\\system32\\)- OK";
-  struct Case {
-    BYTE copy;
-    bool held;
-    std::vector<std::string> lines;  // between the heading and "AddMonitor - OK :)"
-  } cases[] = {
-      {1, false, {"  Copy monitor file", copied}},
-      {0, false, {"  Skip copy monitor file"}},
-      {1,
-       true,
-       {"  Copy monitor file",
-        "    CopyFile zqvmon64.dll to C:\\Windows\\system32\\) Cant't open "
-        "destination file- FAILED!",
-        "  #Restart Spooler", copied}},
-  };
-  for (const Case& c : cases) {
-    Stage(2604, false);
-    if (c.held) files().HoldAsLoadedModule(Widen(kMonitorDll), "spooler");
-    state.copyMonitor = c.copy;
+  for (BYTE copy : {1, 0}) {
+    Stage(2609, false);
+    state.copyMonitor = copy;
     InstallPortMonitor(state);
-    std::string expected = "#AddMonitor\r\n";
-    for (const std::string& line : c.lines) expected += line + "\r\n";
-    EXPECT_EQ(Log(), expected + "  AddMonitor - OK :)\r\n");
-    EXPECT_EQ(files().Contents(Widen(kMonitorDll)).find("old monitor") == 0, c.copy == 0);
+    EXPECT_EQ(Log(), copy ? JoinLines({"#AddMonitor", "  Copy monitor file",
+                                       "    CopyFile zqvmon64.dll to C:\\Windows\\system32\\)- OK",
+                                       "  AddMonitor - OK :)"})
+                          : JoinLines({"#AddMonitor", "  Skip copy monitor file",
+                                       "  AddMonitor - OK :)"}));
+    EXPECT_EQ(files().Contents(Widen(kMonitorDll)).find("old monitor") == 0, copy == 0);
     ASSERT_NE(spooler().FindMonitor(u"vexaWriter:"), nullptr);
     EXPECT_EQ(spooler().FindMonitor(u"vexaWriter:")->dllName, u"zqvmon64.dll");
     EXPECT_EQ(state.errorCount, 0);
   }
+  // An old DLL the spooler still holds is replaced with the spooler stopped, without an error.
+  Stage(2604, false);
+  files().HoldAsLoadedModule(Widen(kMonitorDll), "spooler");
+  InstallPortMonitor(state);
+  const char* copy = "    CopyFile zqvmon64.dll to C:\\Windows\\system32\\)";
+  EXPECT_EQ(Log(), "#AddMonitor\r\n  Copy monitor file\r\n" + std::string(copy) +
+                       " Cant't open destination file- FAILED!\r\n  #Restart Spooler\r\n" + copy +
+                       "- OK\r\n  AddMonitor - OK :)\r\n");
+  EXPECT_EQ(state.errorCount, 0);
 }
 
-// Five attempts 50 ms apart; after the fifth failure the moved printers stay on "file:". A
-// monitor whose removal failed is still there: with our DLL it counts as added.
+// Five attempts 50 ms apart; after the fifth failure the moved printers stay on "file:".
 TEST_F(PortMonitorTest, AddMonitorIsTriedFiveTimes) {
-  const char* added = "  AddMonitor - OK :)\r\n  SetPrinter(P0) - ok\r\n";
-  const char* ours = "  AddMonitor - already installed :)\r\n  SetPrinter(P0) - ok\r\n";
-  const char* error = "  Error(11): Can`t install a local port monitor'vexaWriter:' - ";
-  struct Case {
-    unsigned failures;
-    const char16_t* leftDll;  // null: the removal took the monitor out
-    std::string outcome;
-  } cases[] = {
-      {4, nullptr, added},
-      {5, nullptr, error + std::string("(Access is denied.)\r\n")},
-      {0, u"ZQVMON64.DLL", ours},
-      {5, u"other.dll",
-       error + std::string("(The specified print monitor has already been installed.)\r\n")},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.outcome);
+  for (unsigned failures : {4u, 5u}) {
+    SCOPED_TRACE(failures);
     Stage(2609);
     Printers({"vexaWriter:"});
-    Remove(c.leftDll != nullptr ? 3 : 0);
-    if (c.leftDll != nullptr) spooler().monitors[1].dllName = c.leftDll;
-    if (c.leftDll == nullptr) Stage(2609, false);
-    state.logText.Release();
-    state.errorCount = 0;
+    Remove();
+    Stage(2609, false);
     state.copyMonitor = 0;
-    if (c.leftDll == nullptr) Fail("AddMonitorW", c.failures, ERROR_ACCESS_DENIED);
+    Fail("AddMonitorW", failures, ERROR_ACCESS_DENIED);
     uint64_t before = machine().ElapsedMilliseconds();
     InstallPortMonitor(state);
     std::string expected = JoinLines({"#AddMonitor", "  Skip copy monitor file"});
-    for (unsigned n = 0; n < c.failures; ++n) {
+    for (unsigned n = 0; n < failures; ++n) {
       expected += "  AddMonitor - failed. Trying to wait and install again\r\n";
     }
-    EXPECT_EQ(Log(), expected + c.outcome);
-    EXPECT_EQ(machine().ElapsedMilliseconds() - before, c.failures == 0 ? 0u : 4u * 50u);
-    EXPECT_EQ(SpoolerPort("P0"), c.outcome.rfind(error, 0) == 0 ? "file:" : "vexaWriter:");
+    expected += failures == 4 ? JoinLines({"  AddMonitor - OK :)", "  SetPrinter(P0) - ok"})
+                              : JoinLines({"  Error(11): Can`t install a local port "
+                                           "monitor'vexaWriter:' - (Access is denied.)"});
+    EXPECT_EQ(Log(), expected);
+    EXPECT_EQ(machine().ElapsedMilliseconds() - before, 4u * 50u);
+    EXPECT_EQ(SpoolerPort("P0"), failures == 4 ? "vexaWriter:" : "file:");
+  }
+}
+
+// A refused removal leaves the monitor registered: with our DLL it counts as added and the moved
+// printers go back; with another DLL it is not ours.
+TEST_F(PortMonitorTest, AMonitorLeftRegisteredCountsAsAddedWhenItsDllIsOurs) {
+  for (const char16_t* dll : {u"ZQVMON64.DLL", u"other.dll"}) {
+    bool ours = dll[0] == u'Z';
+    Stage(2609);
+    Printers({"vexaWriter:"});
+    Remove(3);
+    spooler().monitors[1].dllName = dll;
+    state.copyMonitor = 0;
+    InstallPortMonitor(state);
+    EXPECT_EQ(Has("  AddMonitor - already installed :)"), ours);
+    EXPECT_EQ(Has("  Error(11): Can`t install a local port monitor'vexaWriter:' - (The specified "
+                  "print monitor has already been installed.)"),
+              !ours);
+    EXPECT_EQ(SpoolerPort("P0"), ours ? "vexaWriter:" : "file:");
   }
 }
 

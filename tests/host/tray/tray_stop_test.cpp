@@ -89,29 +89,30 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"KeepsOnlyThatFile", kQuits, kTrayFile, kOtherFile, 0, 0, 0, 1, 1, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The read takes 528 bytes: 264 units without a terminator fill it and are ended before use; a
-// value that needs more reads as none (the pause for a missing value) and deletes nothing.
 TEST_F(TrayTest, ARunValueFillingTheWholeReadIsEndedBeforeUse) {
-  struct Case {
-    size_t units;
-    bool terminated;
-    bool deleted;
-  } cases[] = {{264, false, true}, {264, true, false}, {265, false, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.units + c.terminated);
-    winsim::WideText path = Widen("C:\\" + std::string(c.units - 15, 'd') + "\\vextray.exe");
-    ASSERT_EQ(path.size(), c.units);
-    const BYTE* bytes = reinterpret_cast<const BYTE*>(path.c_str());
+  // 264 units without a terminator: exactly the 528 bytes the read takes.
+  winsim::WideText path = Widen("C:\\" + std::string(249, 'd') + "\\vextray.exe");
+  ASSERT_EQ(path.size(), 264u);
+  const BYTE* bytes = reinterpret_cast<const BYTE*>(path.data());
+  registry().SetValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ,
+                      std::vector<BYTE>(bytes, bytes + 528));
+  files().AddFile(path);
+
+  StopTray();
+
+  EXPECT_FALSE(files().Exists(path));
+  EXPECT_EQ(RunValue(), nullptr);
+
+  // 530 bytes, the path with its terminator or one unit more: read as none, nothing deleted.
+  files().AddFile(path);
+  for (const winsim::WideText& value : {path + u'\0', path + u'x'}) {
+    bytes = reinterpret_cast<const BYTE*>(value.data());
     registry().SetValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ,
-                        std::vector<BYTE>(bytes, bytes + 2 * (c.units + c.terminated)));
-    files().AddFile(path);
+                        std::vector<BYTE>(bytes, bytes + 530));
     uint64_t before = machine().ElapsedMilliseconds();
-
     StopTray();
-
-    EXPECT_EQ(files().Exists(path), !c.deleted);
-    EXPECT_EQ(machine().ElapsedMilliseconds() - before, c.deleted ? 0u : 1000u);
-    EXPECT_EQ(RunValue(), nullptr);
+    EXPECT_TRUE(files().Exists(path));
+    EXPECT_EQ(machine().ElapsedMilliseconds() - before, 1000u) << "the pause for no value";
   }
 }
 
