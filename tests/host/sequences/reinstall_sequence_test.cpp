@@ -101,8 +101,7 @@ TEST_F(ReinstallSequenceTest, HeldFilesAreTriedAgainThenDroppedOrScheduled) {
   }
 }
 
-// Also when the old monitor's removal is refused for good (it takes its moved printers back), and
-// beside a connection to a print server's printer on our driver (left alone, the driver in use).
+// Also over a monitor whose removal is refused, and beside a connection on our driver.
 struct OldInstallation {
   const char* name;
   unsigned monitorRefusals;

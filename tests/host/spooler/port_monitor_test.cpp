@@ -300,8 +300,7 @@ TEST_F(PortMonitorTest, AddMonitorIsTriedFiveTimes) {
   }
 }
 
-// A refused removal leaves the monitor registered: with our DLL it counts as added and the moved
-// printers go back; with another DLL it is not ours.
+// A monitor a refused removal left registered counts as added when its DLL is ours.
 TEST_F(PortMonitorTest, AMonitorLeftRegisteredCountsAsAddedWhenItsDllIsOurs) {
   for (const char16_t* dll : {u"ZQVMON64.DLL", u"other.dll"}) {
     bool ours = dll[0] == u'Z';

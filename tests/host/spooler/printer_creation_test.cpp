@@ -142,8 +142,7 @@ TEST_F(PrinterCreationTest, APrinterLeftBehindCannotBeAddedAndTheFallbackIsTried
   EXPECT_TRUE(Marked("vexaWriters\\key-A"));
 }
 
-// A printer of ours the removal kept counts as present: no "vexaWriter" beside it (nor a second
-// one). A connection to a print server's printer does not: this machine has none of its own.
+// A printer the removal kept stands in for the fallback; a connection (the server's) does not.
 TEST_F(PrinterCreationTest, OnlyAPrinterKeptInPlaceStandsInForTheFallback) {
   for (bool connection : {true, false}) {
     spooler().printers.clear();
