@@ -1,6 +1,7 @@
-// Building and releasing the InstallState of an install or uninstall run. Building it checks the
-// spooler, asks the spooler for its driver directory and takes the printer snapshot; releasing
-// it frees what the steps left in it. Both sit above the steps they call.
+// Building the InstallState of an install or uninstall run: it checks the spooler, asks the
+// spooler for its driver directory and takes the printer snapshot, so it sits above the steps
+// it calls. Its release (ReleaseInstallState, install_state.h) frees only what the record holds
+// and sits with the record.
 #pragma once
 
 #include "foundation/install_state.h"
@@ -17,5 +18,3 @@ void BeginInstallState(InstallState& state, unsigned options);
 void CompleteInstallState(InstallState& state, unsigned options);
 // Fills isX64, the file and environment names, and driverDir (with its trailing backslash).
 void ChooseFileSet(InstallState& state, bool x64);
-// Frees everything the record owns, in a fixed order; safe to call more than once.
-void ReleaseInstallState(InstallState& state);

@@ -187,11 +187,17 @@ void FileSystem::HoldAsLoadedModule(const WideText& path, const std::string& hol
   if (Node* node = Find(path)) node->holdDeleteError = ERROR_ACCESS_DENIED;
 }
 
+void FileSystem::HoldForRefusals(const WideText& path, unsigned refusals, DWORD error) {
+  Hold(path, "process", error);
+  if (Node* node = Find(path)) node->refusalsLeft = refusals;
+}
+
 void FileSystem::ReleaseHold(const WideText& path) {
   Node* node = Find(path);
   if (node != nullptr) {
     node->holder.clear();
     node->holdDeleteError = 0;
+    node->refusalsLeft = 0;
   }
 }
 
@@ -473,6 +479,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
   }
   if (existed && writes && !node->holder.empty()) {
     SetLastError(node->holdError);
+    if (node->refusalsLeft != 0 && --node->refusalsLeft == 0) Files().ReleaseHold(path);
     return INVALID_HANDLE_VALUE;
   }
   if (existed && !SharingAllows(*node, access, dwDesiredAccess, dwShareMode)) {

@@ -139,7 +139,9 @@ void RestorePrinters(InstallState& state) {
     RestoreDescription(printer.get(), *node->printer);
     ++restored;
   }
-  if (restored == 0) {
+  // A printer of ours the removal kept counts as present; a connection to a print server's
+  // printer does not: it prints on the server, and this machine still has none of its own.
+  if (restored == 0 && state.keptPrinters == 0) {
     UniquePrinter fallback(CreatePrinter(state, kFallbackPrinterName));
   }
 }

@@ -15,7 +15,8 @@ static_assert(kLongestLockedRunMs >= wait_bounds::ForMode("install") - wait_boun
 class WorstCaseWaitTest : public SequenceTest {
  public:  // the stagings are named by member pointers in the test body
   // Our old monitor and our driver in place; no file of ours can be deleted, the monitor DLL
-  // and the staged help file cannot be written; driver and monitor only go after a spooler
+  // and the staged help file cannot be written, the staged driver and UI files only at the
+  // last attempt; driver and monitor only go after a spooler
   // restart, the monitor is never added; a help window and a companion that never close, no
   // Run value; the spooler is as slow as its polls allow, each time.
   void EverythingStuck() {
@@ -24,6 +25,10 @@ class WorstCaseWaitTest : public SequenceTest {
     const WideText help = u"C:\\windows\\system32\\spool\\drivers\\x64\\zqvhelp.chm";
     if (!files().Exists(help)) files().AddFile(help, "old help");
     files().Hold(help, "process", ERROR_ACCESS_DENIED);
+    for (const char16_t* name : {u"zqvdrv64.dll", u"zqvui64.dll"}) {  // written at the last try
+      files().AddFile(help.substr(0, help.size() - 11) + name, "old copy");
+      files().HoldForRefusals(help.substr(0, help.size() - 11) + name, 99, ERROR_ACCESS_DENIED);
+    }
     files().Hold(kSystemMonitorDll, "process", ERROR_ACCESS_DENIED);
     machine().FailCallsFrom("DeleteFileW", machine().CallCount("DeleteFileW") + 1,
                             ERROR_ACCESS_DENIED);
