@@ -8,6 +8,7 @@
 #include "spooler/port_monitor_removal.h"
 #include "spooler/printer_driver.h"
 #include "spooler/printer_removal.h"
+#include "spooler/saved_printer_records.h"
 #include "spooler/spooler_service.h"
 #include "tray/tray.h"
 
@@ -45,6 +46,8 @@ void UnInstall(InstallState& state) {
 
 void FullUninstall(InstallState& state) {
   UnInstall(state);
+  // The printers a reinstall left unfinished are not to come back once they were uninstalled.
+  DropAllPrinterRecords();
   SweepBootTimeDeletes();
   if (state.pendingDeletes == nullptr) return;
   RetryPendingDeletes(state);
