@@ -293,8 +293,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     wide.push_back(lpData[i]);
     wide.push_back(0);
   }
-  return SetValue(hKey, Narrow(lpValueName), dwType, wide.data(),
-                  static_cast<DWORD>(wide.size()));
+  return SetValue(hKey, Narrow(lpValueName), dwType, wide.data(), static_cast<DWORD>(wide.size()));
 }
 
 LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType,
