@@ -270,6 +270,8 @@ class FaultSweepTest : public SequenceTest {
     }
     std::string text = OurMonitorRegistered() ? "monitor, " : "";
     if (OurDriverRegistered()) text += "driver, ";
+    if (files().IsFile(kSystemMonitorDll)) text += "monitor file, ";
+    if (RunValue() != "(none)") text += "companion, ";
     for (const std::string& printer : printers) text += printer;
     if (machine().registry().KeyExists(HKEY_LOCAL_MACHINE, kRecordsKey)) text += "records";
     return text;
@@ -326,7 +328,8 @@ TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) 
 TEST_F(FaultSweepTest, ARunEndedAtAnyCallLosesNothingOnceRunAgain) {
   const std::pair<const char*, const char*> rows[] = {
       {"install",
-       "monitor, driver, A [keyA] comment A / room A (default), B [keyB] comment B / room B, "
+       "monitor, driver, monitor file, companion, A [keyA] comment A / room A (default), B [keyB] "
+       "comment B / room B, "
        "C [keyC] room C / , "},
       {"uninstall", ""}};
   unsigned runs = 0;
