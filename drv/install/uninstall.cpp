@@ -45,9 +45,10 @@ void UnInstall(InstallState& state) {
 }
 
 void FullUninstall(InstallState& state) {
-  UnInstall(state);
-  // The printers a reinstall left unfinished are not to come back once they were uninstalled.
+  // The printers an unfinished reinstall left records of are to go, not to come back with the
+  // next install.
   DropAllPrinterRecords();
+  UnInstall(state);
   SweepBootTimeDeletes();
   if (state.pendingDeletes == nullptr) return;
   RetryPendingDeletes(state);

@@ -57,14 +57,13 @@ void WriteRecord(const SavedPrinter& node) {
   }
   DWORD isDefault = (printer.Attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0 ? 1 : 0;
   DWORD subKeyBytes = static_cast<DWORD>(lstrlenA(node.subKey)) + 1;
-  bool whole = WriteText(key.get(), L"Comment", printer.pComment) &&
-               WriteText(key.get(), L"Location", printer.pLocation) &&
-               RegSetValueExW(key.get(), L"Default", 0, REG_DWORD,
-                              reinterpret_cast<const BYTE*>(&isDefault),
-                              sizeof(isDefault)) == ERROR_SUCCESS &&
-               RegSetValueExA(key.get(), "SubKey", 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(node.subKey),
-                              subKeyBytes) == ERROR_SUCCESS;
+  bool whole =
+      WriteText(key.get(), L"Comment", printer.pComment) &&
+      WriteText(key.get(), L"Location", printer.pLocation) &&
+      RegSetValueExW(key.get(), L"Default", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&isDefault),
+                     sizeof(isDefault)) == ERROR_SUCCESS &&
+      RegSetValueExA(key.get(), "SubKey", 0, REG_SZ, reinterpret_cast<const BYTE*>(node.subKey),
+                     subKeyBytes) == ERROR_SUCCESS;
   if (whole) {
     RegFlushKey(key.get());
     return;
@@ -73,16 +72,23 @@ void WriteRecord(const SavedPrinter& node) {
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.Text());
 }
 
+// The spooler takes printer names without regard to letter case.
+bool IsSamePrinterName(const WCHAR* a, const WCHAR* b) {
+  return a != nullptr && b != nullptr && EqualsIgnoringAsciiCase(a, b);
+}
+
 bool IsRecoveredPrinter(const InstallState& state, const WCHAR* name) {
   for (const SavedPrinter* node = state.savedPrinters; node != nullptr; node = node->next) {
-    if (node->recovered != nullptr && IsExactName(node->printer->pPrinterName, name)) return true;
+    if (node->recovered != nullptr && IsSamePrinterName(node->printer->pPrinterName, name)) {
+      return true;
+    }
   }
   return false;
 }
 
 const PRINTER_INFO_2W* FindInSnapshot(const InstallState& state, const WCHAR* name) {
   for (DWORD i = 0; i < state.printers.count; ++i) {
-    if (IsExactName(state.printers.records[i].pPrinterName, name)) {
+    if (IsSamePrinterName(state.printers.records[i].pPrinterName, name)) {
       return &state.printers.records[i];
     }
   }
@@ -177,8 +183,7 @@ void RecoverPrinter(InstallState& state, HKEY records, const WCHAR* name) {
 
 void RecoverPrinterRecords(InstallState& state) {
   UniqueRegistryKey records;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordsKey, 0, KEY_READ, records.put()) !=
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordsKey, 0, KEY_READ, records.put()) != ERROR_SUCCESS) {
     return;
   }
   for (DWORD index = 0;; ++index) {
