@@ -6,8 +6,9 @@
 # makes the first of ours in the spooler's order the default (4); "onInit" answers 3 while ours
 # is the default and 102 once another printer is; "uninstall" leaves nothing of ours (2).
 # Between them, an install ended by force (kill -9) once it has deleted the printers and the
-# driver's files: it leaves records of both printers in HKLM, and the next install brings both
-# back with their settings and the default, and leaves no record.
+# driver's files: it leaves records of both printers in HKLM and its log on disk up to its last
+# line, and the next install brings both back with their settings and the default, one log line
+# each, and leaves no record.
 source "$(dirname "$0")/../lib.sh"
 [ -n "${DISPLAY:-}" ] || fail "needs a display (run.sh starts Xvfb)"
 wine_new_prefix 77_install_over
@@ -46,10 +47,18 @@ kill -9 "$killed"
 wait "$killed" 2>/dev/null
 read_state
 expect_no_line "^printer|vexaWriter" "printers after the killed install"
+temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
+last_entry() { tr -d '\r' <"$temp/vexaWriter-setup.log" | awk '/^==== /{e=""} {e=e $0 "\n"} END{printf "%s", e}'; }
+entry=$(last_entry)
+grep -A1 '#DeletePrinter(vexaWriter 2)' <<<"$entry" | grep -qx ' *OK' ||
+  fail "the killed run's log on disk lacks its deletions: $entry"
+grep -q '^Exit code' <<<"$entry" && fail "the killed run's log has an exit code: $entry"
 wine reg query "$records" /s | tr -d '\r' | grep -q 'SubKey.*key-two' || fail "no record in HKLM"
 run_installer install
 expect_run 1 "install after a killed install"
 read_state
+expect_eq "$(last_entry | grep -c 'was removed by a run that did not finish, it comes back$')" 2 \
+  "recovery lines in the log of the install after the killed one"
 expect_eq "$(spool_state printer)" "$office
 printer|vexaWriter|vexaWriter:|vexaWriter printer|Front desk|Room 1|RAW|key-one|key-one
 printer|vexaWriter 2|vexaWriter:|vexaWriter printer|Back|Room 2|RAW|key-two|key-two" \
