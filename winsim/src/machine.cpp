@@ -132,10 +132,20 @@ unsigned Machine::CallCount(const std::string& function) const {
 namespace {
 // The calls a dead program may still make: they act on its own memory and text only.
 bool ActsOnOwnMemoryOnly(const char* function) {
-  static const char* const kNames[] = {
-      "GlobalAlloc",         "GlobalFree",          "LocalAlloc",    "LocalFree",
-      "MultiByteToWideChar", "WideCharToMultiByte", "GetTickCount",  "GetLocalTime",
-      "GetCommandLineW",     "CommandLineToArgvW",  "FormatMessageW"};
+  static const char* const kNames[] = {"GlobalAlloc",
+                                       "GlobalFree",
+                                       "LocalAlloc",
+                                       "LocalFree",
+                                       "MultiByteToWideChar",
+                                       "WideCharToMultiByte",
+                                       "GetTickCount",
+                                       "GetLocalTime",
+                                       "GetCommandLineW",
+                                       "CommandLineToArgvW",
+                                       "FormatMessageW",
+                                       "CreateBoundaryDescriptorW",
+                                       "AddSIDToBoundaryDescriptor",
+                                       "DeleteBoundaryDescriptor"};
   for (const char* name : kNames) {
     if (strcmp(name, function) == 0) return true;
   }
@@ -174,6 +184,11 @@ void Machine::EndProgram() {
         break;
       case HandleKind::Module:
         FreeLibrary(static_cast<HMODULE>(h));
+        break;
+      case HandleKind::Namespace:
+        ClosePrivateNamespace(h, 0);
+        break;
+      case HandleKind::Boundary:  // the program's own memory, which its code still frees
         break;
       default:
         CloseHandle(h);
