@@ -4,6 +4,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <windows.h>
+#include <winspool.h>
+
 #include "winsim/desktop.h"
 #include "winsim/files.h"
 #include "winsim/mutexes.h"
@@ -108,6 +111,7 @@ std::optional<uint64_t> Machine::NextTimer() const {
 }
 
 void Machine::SleepFor(DWORD milliseconds) {
+  if (ended_) return;
   ++sleepCount_;
   Advance(milliseconds);
 }
@@ -125,7 +129,79 @@ unsigned Machine::CallCount(const std::string& function) const {
   return found == callCounts_.end() ? 0 : found->second;
 }
 
+namespace {
+// The calls a dead program may still make: they act on its own memory and text only.
+bool ActsOnOwnMemoryOnly(const char* function) {
+  static const char* const kNames[] = {"GlobalAlloc",
+                                       "GlobalFree",
+                                       "LocalAlloc",
+                                       "LocalFree",
+                                       "MultiByteToWideChar",
+                                       "WideCharToMultiByte",
+                                       "GetTickCount",
+                                       "GetLocalTime",
+                                       "GetCommandLineW",
+                                       "CommandLineToArgvW",
+                                       "FormatMessageW",
+                                       "CreateBoundaryDescriptorW",
+                                       "AddSIDToBoundaryDescriptor",
+                                       "DeleteBoundaryDescriptor"};
+  for (const char* name : kNames) {
+    if (strcmp(name, function) == 0) return true;
+  }
+  return false;
+}
+}  // namespace
+
+void Machine::EndProgramAtCall(uint64_t nth) {
+  endAtCall_ = totalCalls_ + nth;
+}
+
+void Machine::StartProgramAgain() {
+  ended_ = false;
+  endAtCall_ = 0;
+}
+
+void Machine::EndProgram() {
+  ended_ = true;
+  mutexes_->AbandonAllOf(Processes::kProgramProcessId);
+  // The platform closes what the process left open, each as its own close call would.
+  std::vector<std::pair<const void*, HandleKind>> open;
+  for (const auto& entry : handles_) open.push_back({entry.first, entry.second.kind});
+  closingAtExit_ = true;
+  for (const auto& [handle, kind] : open) {
+    HANDLE h = const_cast<HANDLE>(handle);
+    switch (kind) {
+      case HandleKind::RegistryKey:
+        RegCloseKey(static_cast<HKEY>(h));
+        break;
+      case HandleKind::ServiceManager:
+      case HandleKind::Service:
+        CloseServiceHandle(static_cast<SC_HANDLE>(h));
+        break;
+      case HandleKind::Printer:
+        ClosePrinter(h);
+        break;
+      case HandleKind::Module:
+        FreeLibrary(static_cast<HMODULE>(h));
+        break;
+      case HandleKind::Namespace:
+        ClosePrivateNamespace(h, 0);
+        break;
+      case HandleKind::Boundary:  // the program's own memory, which its code still frees
+        break;
+      default:
+        CloseHandle(h);
+        break;
+    }
+  }
+  closingAtExit_ = false;
+}
+
 DWORD Machine::EnterCall(const char* function) {
+  if (closingAtExit_) return 0;
+  if (++totalCalls_ == endAtCall_ && !ended_) EndProgram();
+  if (ended_ && !ActsOnOwnMemoryOnly(function)) return kEndedProcessError;
   unsigned call = ++callCounts_[function];
   auto found = faults_.find(function);
   if (found == faults_.end()) return 0;

@@ -23,6 +23,7 @@ void FreeSavedPrinters(SavedPrinter*& head) {
   while (head != nullptr) {
     SavedPrinter* next = head->next;
     GlobalFree(head->subKey);
+    if (head->recovered != nullptr) GlobalFree(head->recovered);
     GlobalFree(head);
     head = next;
   }

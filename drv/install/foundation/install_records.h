@@ -20,11 +20,14 @@ struct PrinterSnapshot {
   DWORD count;
 };
 
-// A removed printer of ours with its "SubKey" settings name, pointing into the snapshot.
+// A removed printer of ours with its "SubKey" settings name, pointing into the snapshot, or,
+// for a printer brought back from the record of an unfinished run, into `recovered`: the
+// global-memory block that holds its record, owned by the node.
 struct SavedPrinter {
   char* subKey;
   PRINTER_INFO_2W* printer;
   SavedPrinter* next;
+  void* recovered;
 };
 
 // Each frees the node or the whole list or block and leaves the owner's pointer null (the

@@ -146,6 +146,14 @@ void RemovePortMonitor(InstallState& state, const MonitorList& monitors) {
     // failure (the file still loaded, access denied) leaves the DLL to the pending deletions.
     if (named && !DeleteFileW(path.Text())) AddPendingDelete(state.pendingDeletes, path.Text());
     LogLine(state, L"Monitor was removed :)");
+  } else if (!found && named && state.checkMonitorVersion == 0 && state.systemDir.Length() != 0) {
+    // An uninstall ended by force between the monitor's deletion and its DLL's leaves the DLL
+    // without a monitor; the next uninstall takes it too. (Without the system directory the
+    // path would be taken from the working directory.)
+    if (!DeleteFileW(path.Text()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
+        GetLastError() != ERROR_PATH_NOT_FOUND) {
+      AddPendingDelete(state.pendingDeletes, path.Text());
+    }
   }
   --state.indent;
 }

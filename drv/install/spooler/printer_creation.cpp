@@ -9,6 +9,7 @@
 #include "foundation/text_compare.h"
 #include "monitor_list.h"
 #include "printer_info.h"
+#include "saved_printer_records.h"
 
 namespace {
 
@@ -137,6 +138,7 @@ void RestorePrinters(InstallState& state) {
     if (!printer) continue;
     RestoreSettingsKey(printer.get(), node->subKey);
     RestoreDescription(printer.get(), *node->printer);
+    DropPrinterRecord(*node);
     ++restored;
   }
   // A printer of ours the removal kept counts as present; a connection to a print server's

@@ -8,6 +8,7 @@
 #include "foundation/text_compare.h"
 #include "printer_info.h"
 #include "printer_snapshot.h"
+#include "saved_printer_records.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ char* CopySubKey(const char* subKey) {
 void RemoveAllPrinters(InstallState& state) {
   LogLine(state, L"#DeleteAllPrinters");
   ++state.indent;
+  if (state.checkMonitorVersion != 0) RecoverPrinterRecords(state);
   for (DWORD i = 0; i < state.printers.count; ++i) {
     PRINTER_INFO_2W& record = state.printers.records[i];
     if (!IsExactName(record.pDriverName, kDriverName)) continue;
@@ -35,7 +37,7 @@ void RemoveAllPrinters(InstallState& state) {
               record.pPrinterName);
       continue;
     }
-    if (!SavePrinterSubKey(state, record) && state.checkMonitorVersion != 0) {
+    if (!SavePrinterWithRecord(state, record) && state.checkMonitorVersion != 0) {
       // A reinstall puts back only the printers it could save: removing this one would lose
       // its settings for good. It stays, and with it the driver, which the run then reports;
       // being there, it is one of the printers the reinstall leaves.

@@ -169,4 +169,56 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReinstallOverOldTest,
                                            OldInstallation{"monitor kept", 3, false, "Error(12)"},
                                            OldInstallation{"connection", 0, true, "Error(14)"}));
 
+TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecordedSettings) {
+  // A run ended by force left printer A created again without its settings, C deleted, and a
+  // record of D, whose name a printer of another driver has taken since.
+  Run("in_notray");
+  winsim::Spooler::SetStringData(*spooler().FindPrinter(u"vexaWriter"), "PrinterDriverData",
+                                 "SubKey", "keyV");
+  spooler().FindPrinter(u"vexaWriter")->location = u"lobby";
+  spooler().AddPrinter(u"A", u"vexaWriter printer", u"vexaWriter:");
+  spooler().AddDriver(u"Generic / Text Only");
+  spooler().AddPrinter(u"D", u"Generic / Text Only", u"LPT1:");
+  const WideText records = u"Software\\Morvane Software KFT\\vexaWriter\\SavedPrinters";
+  winsim::Registry& registry = machine().registry();
+  for (const char* name : {"A", "C", "D"}) {
+    registry.SetString(HKEY_LOCAL_MACHINE, records + u"\\" + Widen(name), u"SubKey",
+                       Widen(std::string("key") + name));
+    registry.SetString(HKEY_LOCAL_MACHINE, records + u"\\" + Widen(name), u"Comment",
+                       Widen(std::string("desk ") + name));
+  }
+  registry.SetValue(HKEY_LOCAL_MACHINE, records + u"\\A", u"Default", REG_DWORD, {1, 0, 0, 0});
+  // The record of the printer this run takes out, as it stands while printers are added.
+  std::string recorded;
+  spooler().onAddPrinter = [&](const PRINTER_INFO_2W&) {
+    if (!recorded.empty()) return;
+    for (const char16_t* value : {u"SubKey", u"Comment", u"Location", u"Default"}) {
+      const auto* data = registry.GetValue(HKEY_LOCAL_MACHINE, records + u"\\vexaWriter", value);
+      recorded += data == nullptr ? "-"
+                                  : std::to_string(data->type) + ":" +
+                                        Utf8(reinterpret_cast<const WCHAR*>(data->data.data()));
+      recorded += " ";
+    }
+  };
+
+  Outcome install = RunLogged("in_notray");
+  EXPECT_EQ(install.exitCode, 1) << install.log;
+  EXPECT_EQ(recorded, "1:keyV 1: 1:lobby 4: ");
+  EXPECT_EQ(Count(install.log,
+                  "Printer A gets back the settings saved by a run that did not "
+                  "finish\r\n  "),
+            1u);
+  EXPECT_EQ(Count(install.log, "Printer C was removed by a run that did not finish, it comes back"),
+            1u);
+  EXPECT_EQ(Count(install.log, "Printer D "), 0u);
+  EXPECT_EQ(
+      Printers(),
+      (Names{"D on LPT1:", "vexaWriter on vexaWriter:", "C on vexaWriter:", "A on vexaWriter:"}));
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"A")->comment), "desk A");
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"C")->comment), "desk C");
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"vexaWriter")->location), "lobby");
+  EXPECT_EQ(Utf8(spooler().defaultPrinter), "A");
+  EXPECT_FALSE(registry.KeyExists(HKEY_LOCAL_MACHINE, records));
+}
+
 }  // namespace

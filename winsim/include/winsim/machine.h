@@ -20,6 +20,8 @@ namespace winsim {
 // Last-error value left behind by a successful call: the platform leaves it undefined, so code
 // that reads it after success sees a value no system call ever reports (customer bit set).
 constexpr DWORD kPoisonedLastError = 0x2000DEADu;
+// What every call of a program that has died fails with (ERROR_PROCESS_ABORTED).
+constexpr DWORD kEndedProcessError = 1067;
 
 class FileSystem;
 class Registry;
@@ -87,6 +89,21 @@ class Machine {
   // Counts the call and returns the error to fail it with, or 0 to let it run.
   DWORD EnterCall(const char* function);
 
+  // Process death, as a task ended by force: the program under test dies on entering the nth
+  // simulated call from now (1-based, all functions counted together). Its handles are closed
+  // as the platform closes them at process exit (files let go, printer handles ended), the
+  // mutexes it owns are abandoned, and every later call it makes fails with
+  // kEndedProcessError and changes nothing; sleeps and waits return at once. Only the calls
+  // on its own memory and text (GlobalAlloc, LocalFree, code-page conversion, the clock, the
+  // command line) keep working, so that the code still running returns and frees what it
+  // holds. What other processes were asked to do stays done.
+  void EndProgramAtCall(uint64_t nth);
+  bool ProgramEnded() const { return ended_; }
+  // The program is started again as a new process on the same machine.
+  void StartProgramAgain();
+  // Every simulated call so far, all functions together.
+  uint64_t TotalCalls() const { return totalCalls_; }
+
   // Memory accounting.
   void* AllocateBlock(bool local, SIZE_T bytes, bool zeroFill);
   bool FreeBlock(bool local, void* block);
@@ -128,7 +145,13 @@ class Machine {
     std::shared_ptr<void> object;
   };
 
+  void EndProgram();
+
   DWORD tickCount_ = 1000000;
+  uint64_t totalCalls_ = 0;
+  uint64_t endAtCall_ = 0;
+  bool ended_ = false;
+  bool closingAtExit_ = false;
   uint64_t elapsed_ = 0;
   unsigned sleepCount_ = 0;
   std::map<std::string, unsigned> callCounts_;
