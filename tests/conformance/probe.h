@@ -68,6 +68,7 @@ void ProbeVersions();
 void ProbeDeviations();
 void ProbeTrayContract();
 void ProbeLogFolder();
+void ProbeRunLock();
 
 // Runs every topic; returns the process exit code (0).
 int RunConformanceProbe();

@@ -2,7 +2,8 @@
 # "install" over an installation with two printers of ours, each with a settings key, comment and
 # location, the second the default and on "LPT1:,vexaWriter:", both per-user settings keys marked
 # "deleted": both come back under their names on our port with their settings, the default stays
-# where it was, the marks are gone, and the other printer is untouched. Then the queries: "def.set"
+# where it was, the marks are gone, and the other printer is untouched. Two installs started at
+# once, ten times in a row, both end with 1 and leave the same printers. Then the queries: "def.set"
 # makes the first of ours in the spooler's order the default (4); "onInit" answers 3 while ours
 # is the default and 102 once another printer is; "uninstall" leaves nothing of ours (2).
 # Between them, an install ended by force (kill -9) once it has deleted the printers and the
@@ -37,6 +38,25 @@ expect_eq "$(spool_state usermark)" "usermark|key-one|deleted=0
 usermark|key-two|deleted=0" "per-user settings keys"
 expect_line "tray|mutex=1|window=1" "companion running"
 expect_line "run|C:\\vexa\\vextray.exe" "Run value"
+
+# Two installs started at once, ten times over: the run lock lets one run at a time, so both end
+# well and both printers are there once, with their settings.
+ours=$(spool_state printer | grep -v '^printer|Office|')
+for round in $(seq 1 10); do
+  timeout 120 wine 'C:\vexa\drv\zqvinst64.exe' install >/dev/null 2>&1 &
+  first=$!
+  timeout 120 wine 'C:\vexa\drv\zqvinst64.exe' install >/dev/null 2>&1 &
+  second=$!
+  wait "$first"
+  first_rc=$?
+  wait "$second"
+  expect_eq "$first_rc $?" "1 1" "two installs at once, round $round: exit codes"
+  read_state
+  expect_eq "$(spool_state printer)" "$office
+$ours" "two installs at once, round $round: printers"
+done
+waited=$(cat "$WINEPREFIX"/drive_c/users/*/Temp/vexaWriter-setup.log | grep -c 'Waiting up to 300 s')
+echo "two installs at once: 10 rounds, both runs ended with 1 each time, $waited waited for the other"
 
 records='HKLM\Software\Morvane Software KFT\vexaWriter\SavedPrinters'
 driver_file=$WINEPREFIX/drive_c/${PRODUCT_FILES[1]}
