@@ -32,6 +32,11 @@ execute_process(
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "wixl failed: ${result}")
 endif()
+# wixl writes Execute="rollback" as an immediate action: make UndoInstall the rollback action it
+# is (in-script 1024 + rollback 256 + no impersonation 2048 + return ignored 64 + DLL 1).
+execute_process(COMMAND msibuild ${OUTPUT} -q
+                        "UPDATE `CustomAction` SET `Type` = 3393 WHERE `Action` = 'UndoInstall'"
+                COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND python3 ${SOURCE_DIR}/cmake/msi_summary.py ${OUTPUT} {${package_code}}
                         ${EPOCH} COMMAND_ERROR_IS_FATAL ANY)
 if(SIGN)

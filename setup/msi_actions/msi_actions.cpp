@@ -2,8 +2,11 @@
 // installed copy, drv\zqvinst64.exe below the folder its CustomActionData names, as a deferred
 // action in the system context, waits for it, and answers msiexec by the installer's exit code:
 //   RunInstall    "install" once the files are in place (first install, repair, upgrade)
-//   RunUninstall  "uninstall" before the files are removed (a removal, not an upgrade's)
+//   RunUninstall  "uninstall" before the files are removed (a removal, not an upgrade's:
+//                 nothing is run while another version of the product stays installed)
 //   StopCompanion "removetray" before an installed copy's files are replaced; never fails
+//   UndoInstall   "uninstall" when a first install fails and rolls back: takes out what the
+//                 failed "install" put into the spooler before msiexec removes the files
 // The installer's log of the run is copied into the MSI log line by line.
 #include <windows.h>
 #include <msi.h>
@@ -94,11 +97,35 @@ DWORD RunInstaller(MSIHANDLE install, const WCHAR* folder, const WCHAR* mode) {
   return exitCode;
 }
 
+// Another version of the product that stays installed: the one an upgrade installed before
+// removing this one. msiexec tells this version's removal so (UPGRADINGPRODUCTCODE) only where
+// it passes the property on; the registration says so everywhere.
+bool AnotherVersionInstalled(MSIHANDLE install, const WCHAR* upgradeCode,
+                             const WCHAR* productCode) {
+  WCHAR related[39];
+  for (DWORD index = 0; MsiEnumRelatedProductsW(upgradeCode, 0, index, related) == ERROR_SUCCESS;
+       ++index) {
+    if (lstrcmpiW(related, productCode) != 0) {
+      LogFormatted(install, L"vexaWriter: %s stays installed and keeps the printer", related, 0);
+      return true;
+    }
+  }
+  return false;
+}
+
+// CustomActionData: the install folder; for the removal "UPGRADECODE;PRODUCTCODE;FOLDER".
 UINT RunMode(MSIHANDLE install, const WCHAR* mode, bool mayFail) {
-  WCHAR folder[MAX_PATH];
-  DWORD length = ARRAYSIZE(folder);
-  if (MsiGetPropertyW(install, L"CustomActionData", folder, &length) != ERROR_SUCCESS) {
-    folder[0] = L'\0';
+  WCHAR data[MAX_PATH + 80];
+  DWORD length = ARRAYSIZE(data);
+  if (MsiGetPropertyW(install, L"CustomActionData", data, &length) != ERROR_SUCCESS) {
+    data[0] = L'\0';
+  }
+  const WCHAR* folder = data;
+  if (lstrcmpW(mode, L"uninstall") == 0) {
+    if (length < 78 || data[38] != L';' || data[77] != L';') return ERROR_INSTALL_FAILURE;
+    data[38] = data[77] = L'\0';
+    if (AnotherVersionInstalled(install, data, data + 39)) return ERROR_SUCCESS;
+    folder = data + 78;
   }
   LogSnapshot before;
   TakeLogSnapshot(&before);
@@ -140,4 +167,8 @@ extern "C" __declspec(dllexport) UINT __stdcall RunUninstall(MSIHANDLE install) 
 
 extern "C" __declspec(dllexport) UINT __stdcall StopCompanion(MSIHANDLE install) {
   return RunMode(install, L"removetray", true);
+}
+
+extern "C" __declspec(dllexport) UINT __stdcall UndoInstall(MSIHANDLE install) {
+  return RunMode(install, L"uninstall", true);
 }

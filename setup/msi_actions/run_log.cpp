@@ -1,7 +1,5 @@
 #include "run_log.h"
 
-#include <shlobj.h>
-
 #include "foundation/handles.h"
 
 namespace {
@@ -9,17 +7,11 @@ namespace {
 const WCHAR kLogName[] = L"vexaWriter-setup.log";
 const DWORD kMostBytesRead = 4 * 1024 * 1024;
 
-struct FindHandleTraits {
-  using Handle = HANDLE;
-  static Handle Empty() { return INVALID_HANDLE_VALUE; }
-  static void Close(Handle handle) { FindClose(handle); }
-};
-using UniqueFind = UniqueResource<FindHandleTraits>;
-
 void AddCandidate(LogSnapshot* snapshot, const WCHAR* folder, const WCHAR* subfolder) {
   if (snapshot->count == kLogCandidates || folder[0] == L'\0') return;
   WCHAR* path = snapshot->paths[snapshot->count];
-  int length = lstrlenW(folder) + 1 + (subfolder ? lstrlenW(subfolder) + 1 : 0) + lstrlenW(kLogName);
+  int length =
+      lstrlenW(folder) + 1 + (subfolder ? lstrlenW(subfolder) + 1 : 0) + lstrlenW(kLogName);
   if (length >= MAX_PATH) return;
   lstrcpyW(path, folder);
   if (path[lstrlenW(path) - 1] != L'\\') lstrcatW(path, L"\\");
@@ -40,35 +32,20 @@ LONGLONG FileSize(const WCHAR* path) {
   return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Where a run may write its log: the temporary folder of this account (GetTempPath2W where the
-// platform has it, GetTempPathW), and the program's own folder under the common application
-// data folder with each folder directly below it.
+// Where a run may write its log: this account's temporary folder for a normal account; for the
+// system account the system-only temporary folder (GetTempPath2W, where the platform has it) or
+// else the program's log folder under the common application data folder.
 void ListCandidates(LogSnapshot* snapshot) {
   WCHAR folder[MAX_PATH + 1];
   using GetTempPath2Function = DWORD(WINAPI*)(DWORD, LPWSTR);
-  auto getTempPath2 = reinterpret_cast<GetTempPath2Function>(reinterpret_cast<void*>(
+  auto getTempPath2 = reinterpret_cast<GetTempPath2Function>(reinterpret_cast<void (*)(void)>(
       GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
   if (getTempPath2 != nullptr && getTempPath2(MAX_PATH + 1, folder) - 1 < MAX_PATH) {
     AddCandidate(snapshot, folder, nullptr);
   }
   if (GetTempPathW(MAX_PATH + 1, folder) - 1 < MAX_PATH) AddCandidate(snapshot, folder, nullptr);
-  if (SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder) != S_OK ||
-      lstrlenW(folder) + 14 >= MAX_PATH) {
-    return;
-  }
-  lstrcatW(folder, L"\\vexaWriter");
-  AddCandidate(snapshot, folder, nullptr);
-  WCHAR pattern[MAX_PATH];
-  lstrcpyW(pattern, folder);
-  lstrcatW(pattern, L"\\*");
-  WIN32_FIND_DATAW found;
-  UniqueFind search(FindFirstFileW(pattern, &found));
-  if (!search) return;
-  do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && found.cFileName[0] != L'.') {
-      AddCandidate(snapshot, folder, found.cFileName);
-    }
-  } while (FindNextFileW(search.get(), &found));
+  DWORD length = GetEnvironmentVariableW(L"ProgramData", folder, MAX_PATH);
+  if (length != 0 && length < MAX_PATH) AddCandidate(snapshot, folder, L"vexaWriter-logs");
 }
 
 LONGLONG SizeBefore(const LogSnapshot& before, const WCHAR* path) {
@@ -79,8 +56,9 @@ LONGLONG SizeBefore(const LogSnapshot& before, const WCHAR* path) {
 }
 
 char* ReadFrom(const WCHAR* path, LONGLONG offset, DWORD* bytes) {
-  UniqueFile file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                              FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+  UniqueFile file(CreateFileW(path, GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
   LARGE_INTEGER size;
   if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= offset) return nullptr;
   LONGLONG wanted = size.QuadPart - offset;

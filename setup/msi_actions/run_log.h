@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-constexpr int kLogCandidates = 12;
+constexpr int kLogCandidates = 3;
 
 // The candidate log files and their sizes at one moment (-1: absent).
 struct LogSnapshot {
