@@ -29,6 +29,13 @@ else()
   set(VEXA_SIGN OFF)
 endif()
 set(SIGN_SCRIPT ${CMAKE_SOURCE_DIR}/scripts/sign.sh)
+# Signs a target's file once it is linked; called in the folder that defines the target.
+function(vexa_sign target)
+  if(VEXA_SIGN)
+    add_custom_command(TARGET ${target} POST_BUILD COMMAND ${SIGN_SCRIPT} $<TARGET_FILE:${target}>
+                       VERBATIM)
+  endif()
+endfunction()
 # The version of the MSI package; its first three fields decide the major upgrade.
 set(VEXA_MSI_VERSION 1.0.2609 CACHE STRING "version of vexaWriter.msi")
 
@@ -81,19 +88,12 @@ set_target_properties(zqvinst64 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PACKAGE_DI
 set(INSTALLER_SIZE_FLAGS -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
 target_compile_options(installer_core PRIVATE ${INSTALLER_SIZE_FLAGS})
 target_link_options(zqvinst64 PRIVATE -s -Wl,--gc-sections)
+vexa_sign(zqvinst64)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/drv/payload/CMakeLists.txt)
   add_subdirectory(drv/payload)
 endif()
 add_subdirectory(setup/msi_actions)
-if(VEXA_SIGN)
-  foreach(target zqvinst64 zqvmon64 zqvdrv64 zqvui64 vextray vexaMsiActions)
-    if(TARGET ${target})
-      add_custom_command(TARGET ${target} POST_BUILD COMMAND ${SIGN_SCRIPT} $<TARGET_FILE:${target}>
-                         VERBATIM)
-    endif()
-  endforeach()
-endif()
 
 # vexaWriter-package.zip and its SHA-256 list, remade whenever a package file changes.
 set(PACKAGE_FILES $<TARGET_FILE:zqvinst64> $<TARGET_FILE:zqvmon64> $<TARGET_FILE:zqvdrv64>

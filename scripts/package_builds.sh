@@ -13,9 +13,9 @@ work=$root/build/package-builds
 targets=(package_zip setup msi_package)
 export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
 
-# The tracked and new files of the working tree, copied to $1/src.
+# The tracked and new files of the working tree, copied to $1/src (replacing an older copy).
 copy_sources() {
-  rm -rf "$1"
+  rm -rf "$1/src"
   mkdir -p "$1/src"
   (cd "$root" && git ls-files -co --exclude-standard -z | tar --null -T - -cf -) |
     tar -xf - -C "$1/src"
@@ -32,6 +32,7 @@ outputs() {
 }
 
 reproducible() {
+  rm -rf "$work"
   copy_sources "$work/first"
   build "$work/first"
   sleep 2
@@ -51,7 +52,7 @@ reproducible() {
 }
 
 signatures() {
-  [ -d "$work/first/b" ] || { copy_sources "$work/first"; }
+  copy_sources "$work/first"  # the build folder stays: only the signed files are made again
   local keys=$work/keys
   rm -rf "$keys"
   mkdir -p "$keys"
