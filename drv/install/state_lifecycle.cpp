@@ -87,6 +87,11 @@ void FindSystemDirectory(InstallState& state) {
 }  // namespace
 
 void CreateInstallState(InstallState& state, unsigned options) {
+  BeginInstallState(state, options);
+  CompleteInstallState(state, options);
+}
+
+void BeginInstallState(InstallState& state, unsigned options) {
   ReleaseInstallState(state);
   state.errorCount = 0;
   state.indent = 0;
@@ -95,6 +100,9 @@ void CreateInstallState(InstallState& state, unsigned options) {
   state.installMonitor = 1;
   state.installTray = (options & OptionNoTray) != 0 ? 0 : 1;
   state.copyMonitor = 1;
+}
+
+void CompleteInstallState(InstallState& state, unsigned options) {
   CheckSpooler(state);
   ChooseFileSet(state, (options & OptionX64) != 0);
   FreeRetargetedPrinters(state);

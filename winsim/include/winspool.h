@@ -7,7 +7,6 @@
 typedef struct _devicemodeW DEVMODEW;
 typedef DEVMODEW* LPDEVMODEW;
 typedef DEVMODEW* PDEVMODEW;
-typedef void* PSECURITY_DESCRIPTOR;
 
 typedef struct _PRINTER_INFO_1W {
   DWORD Flags;

@@ -112,8 +112,8 @@ void FileSystem::SetOwner(const WideText& path, const std::string& sid) {
 
 void FileSystem::AllowWrites(const WideText& path, const std::string& sid) {
   if (Node* node = Find(path)) {
-    node->access.push_back({sid, kWriteAccess, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-                            ACCESS_ALLOWED_ACE_TYPE});
+    node->access.push_back(
+        {sid, kWriteAccess, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, ACCESS_ALLOWED_ACE_TYPE});
   }
 }
 
@@ -605,8 +605,8 @@ HANDLE WINAPI ReOpenFile(HANDLE hOriginalFile, DWORD dwDesiredAccess, DWORD dwSh
                          DWORD dwFlagsAndAttributes) {
   (void)dwFlagsAndAttributes;
   WINSIM_ENTER_OR_FAIL(INVALID_HANDLE_VALUE);
-  auto original =
-      Machine::Current().LookupHandle<FileSystem::OpenFile>(hOriginalFile, winsim::HandleKind::File);
+  auto original = Machine::Current().LookupHandle<FileSystem::OpenFile>(hOriginalFile,
+                                                                        winsim::HandleKind::File);
   FileSystem::Node* node = original ? Files().Find(original->key) : nullptr;
   if (node == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);

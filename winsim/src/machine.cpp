@@ -7,6 +7,7 @@
 #include "winsim/desktop.h"
 #include "winsim/files.h"
 #include "winsim/mutexes.h"
+#include "winsim/namespaces.h"
 #include "winsim/processes.h"
 #include "winsim/registry.h"
 #include "winsim/services.h"
@@ -38,6 +39,10 @@ const char* HandleKindName(HandleKind kind) {
       return "Service";
     case HandleKind::Printer:
       return "Printer";
+    case HandleKind::Namespace:
+      return "Namespace";
+    case HandleKind::Boundary:
+      return "Boundary";
     case HandleKind::Other:
       return "Other";
   }
@@ -51,6 +56,7 @@ Machine::Machine()
       desktop_(std::make_unique<Desktop>()),
       processes_(std::make_unique<Processes>()),
       mutexes_(std::make_unique<Mutexes>()),
+      namespaces_(std::make_unique<PrivateNamespaces>()),
       spooler_(std::make_unique<Spooler>()) {
   if (g_current != nullptr) {
     fprintf(stderr, "winsim: only one Machine may exist at a time\n");
@@ -78,8 +84,27 @@ bool Machine::Exists() {
 }
 
 void Machine::Advance(DWORD milliseconds) {
-  tickCount_ += milliseconds;  // wraps like the real tick count
-  elapsed_ += milliseconds;
+  const uint64_t target = elapsed_ + milliseconds;
+  while (!timers_.empty() && timers_.begin()->first <= target) {
+    auto due = timers_.begin();
+    uint64_t at = due->first > elapsed_ ? due->first : elapsed_;
+    std::function<void()> action = std::move(due->second);
+    timers_.erase(due);
+    tickCount_ += static_cast<DWORD>(at - elapsed_);  // wraps like the real tick count
+    elapsed_ = at;
+    action();
+  }
+  tickCount_ += static_cast<DWORD>(target - elapsed_);
+  elapsed_ = target;
+}
+
+void Machine::At(uint64_t at, std::function<void()> action) {
+  timers_.emplace(at, std::move(action));
+}
+
+std::optional<uint64_t> Machine::NextTimer() const {
+  if (timers_.empty()) return std::nullopt;
+  return timers_.begin()->first;
 }
 
 void Machine::SleepFor(DWORD milliseconds) {

@@ -8,6 +8,7 @@
 
 #include "sequence_fixture.h"
 #include "wait_bounds.h"
+#include "winsim/namespaces.h"
 
 namespace {
 
@@ -23,18 +24,41 @@ const std::map<std::string, DWORD> kCallErrors = [] {
         "GetPrinterW", "OpenPrinterW", "SetDefaultPrinterW", "SetPrinterDataA", "SetPrinterDataExA",
         "SetPrinterW"}},
       {0,
-       {"CloseHandle", "ClosePrinter", "CloseServiceHandle", "EndDialog", "FreeLibrary", "EqualSid",
-        "IsWellKnownSid",
-        "GetCommandLineW", "GetLocalTime", "GetTickCount", "GlobalFree", "LocalFree", "RegCloseKey",
+       {"CloseHandle", "ClosePrinter", "ClosePrivateNamespace", "CloseServiceHandle",
+        "DeleteBoundaryDescriptor", "EndDialog", "EqualSid", "FreeLibrary", "GetCommandLineW",
+        "GetLocalTime", "GetTickCount", "GlobalFree", "IsWellKnownSid", "LocalFree", "RegCloseKey",
         "Sleep"}},
       {ERROR_NOT_ENOUGH_MEMORY,
-       {"CommandLineToArgvW", "GlobalAlloc", "LocalAlloc", "SetDlgItemTextW", "SetWindowTextW"}},
+       {"CommandLineToArgvW", "GlobalAlloc", "LocalAlloc", "SetDlgItemTextW", "SetWindowTextW",
+        "CreateBoundaryDescriptorW", "AddSIDToBoundaryDescriptor"}},
       {ERROR_ACCESS_DENIED,
-       {"ControlService", "CreateDirectoryW", "CreateMutexA", "DeleteFileW", "FindWindowW",
-        "GetAsyncKeyState", "GetFileInformationByHandle", "GetSecurityInfo", "OpenProcessToken", "SetFileInformationByHandle",
-        "GetProcessWindowStation", "GetUserObjectInformationW", "MoveFileExW", "OpenSCManagerW",
-        "OpenServiceW", "PostMessageW", "QueryServiceStatus", "RegCreateKeyExW", "RegDeleteValueA",
-        "RegDeleteValueW", "RegOpenKeyExA", "RegOpenKeyExW", "RegSetValueExW", "StartServiceW"}},
+       {"ControlService",
+        "CreateDirectoryW",
+        "CreateMutexA",
+        "CreateMutexW",
+        "CreatePrivateNamespaceW",
+        "DeleteFileW",
+        "FindWindowW",
+        "GetAsyncKeyState",
+        "GetFileInformationByHandle",
+        "GetProcessWindowStation",
+        "GetSecurityInfo",
+        "GetUserObjectInformationW",
+        "MoveFileExW",
+        "OpenPrivateNamespaceW",
+        "OpenProcessToken",
+        "OpenSCManagerW",
+        "OpenServiceW",
+        "PostMessageW",
+        "QueryServiceStatus",
+        "RegCreateKeyExW",
+        "RegDeleteValueA",
+        "RegDeleteValueW",
+        "RegOpenKeyExA",
+        "RegOpenKeyExW",
+        "RegSetValueExW",
+        "SetFileInformationByHandle",
+        "StartServiceW"}},
       {ERROR_SHARING_VIOLATION, {"CreateFileW", "ReOpenFile"}},
       {ERROR_FILE_NOT_FOUND,
        {"CreateProcessW", "GetDefaultPrinterW", "GetFileAttributesW", "GetLongPathNameW",
@@ -45,9 +69,9 @@ const std::map<std::string, DWORD> kCallErrors = [] {
       {ERROR_RESOURCE_TYPE_NOT_FOUND,
        {"GetFileVersionInfoSizeW", "GetFileVersionInfoW", "VerQueryValueW"}},
       {ERROR_INSUFFICIENT_BUFFER,
-       {"GetFinalPathNameByHandleW", "GetModuleFileNameW", "GetSystemDirectoryW", "GetTempPath2W",
-        "GetTempPathW", "GetTokenInformation", "GetVersionExA",
-        "MultiByteToWideChar", "WideCharToMultiByte"}},
+       {"CreateWellKnownSid", "GetFinalPathNameByHandleW", "GetModuleFileNameW",
+        "GetSystemDirectoryW", "GetTempPath2W", "GetTempPathW", "GetTokenInformation",
+        "GetVersionExA", "MultiByteToWideChar", "WideCharToMultiByte"}},
       {ERROR_PROC_NOT_FOUND, {"GetProcAddress"}},
       {ERROR_INVALID_WINDOW_HANDLE, {"IsWindow"}},
       {ERROR_MOD_NOT_FOUND, {"LoadLibraryExW", "GetModuleHandleW"}},
@@ -70,7 +94,7 @@ const std::map<std::string, DWORD> kCallErrors = [] {
 const std::map<std::string, std::set<int>> kModes = {{"install", {1, 100, 101}},
                                                      {"in_notray", {1, 100, 101}},
                                                      {"uninstall", {2, 100, 101}},
-                                                     {"removetray", {6}},
+                                                     {"removetray", {6, 100}},
                                                      {"onChkDrv", {103, 3}},
                                                      {"onInit", {200, 102, 3}},
                                                      {"def.set", {4}},
@@ -103,6 +127,11 @@ class FaultSweepTest : public SequenceTest {
     }
   }
   void CompanionRuns() { Run("install"); }
+  // As on Wine 8.0: the run lock under its Global\ name.
+  void NoPrivateNamespaces() {
+    Run("in_notray");
+    machine().namespaces().present = false;
+  }
 
  protected:
   // Balanced indentation: a line is at most two levels deeper than the line before it, and
@@ -206,9 +235,9 @@ class FaultSweepTest : public SequenceTest {
       problem = "blocks left";
     } else if (machine().OpenHandleCount() != 0) {
       problem = "handles left: " + machine().DescribeOpenHandles();
-    } else if (machine().mutexes().OwnerOf(winsim::TrayCompanion::kMutexName) ==
-               winsim::Processes::kProgramProcessId) {
-      problem = "the companion's mutex is still owned";
+    } else if (!machine().mutexes().OwnedBy(winsim::Processes::kProgramProcessId).empty()) {
+      problem = "a mutex is still owned: " +
+                machine().mutexes().OwnedBy(winsim::Processes::kProgramProcessId)[0];
     } else if (machine().ElapsedMilliseconds() - start > wait_bounds::ForMode(mode)) {
       problem = "waited " + std::to_string(machine().ElapsedMilliseconds() - start) + " ms";
     } else if (!AnswersAsTheModeMay(mode, fn, outcome.exitCode) ||
@@ -238,7 +267,8 @@ TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) 
                                  {"an installation", &FaultSweepTest::Installed},
                                  {"printers with settings", &FaultSweepTest::WithPrinters},
                                  {"files held by the spooler", &FaultSweepTest::FilesHeld},
-                                 {"a running companion", &FaultSweepTest::CompanionRuns}};
+                                 {"a running companion", &FaultSweepTest::CompanionRuns},
+                                 {"no private namespaces", &FaultSweepTest::NoPrivateNamespaces}};
   // The runs without a fault first: they fix where each heading opens.
   std::map<std::pair<std::string, std::string>, std::map<std::string, unsigned>> calls;
   for (const auto& [mode, codes] : kModes) {

@@ -8,8 +8,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,7 @@ class ServiceManager;
 class Desktop;
 class Mutexes;
 class Processes;
+class PrivateNamespaces;
 class Spooler;
 
 enum class HandleKind {
@@ -37,6 +40,8 @@ enum class HandleKind {
   ServiceManager,
   Service,
   Printer,
+  Namespace,
+  Boundary,  // a boundary descriptor: a block of the program's, counted as a handle
   Other,
 };
 const char* HandleKindName(HandleKind kind);
@@ -55,7 +60,12 @@ class Machine {
   // Virtual clock in milliseconds. Only Sleep, waits and Advance move it.
   DWORD TickCount() const { return tickCount_; }
   void SetTickCount(DWORD ticks) { tickCount_ = ticks; }
+  // Moves the clock on, running each timer that falls due on the way at its own time.
   void Advance(DWORD milliseconds);
+  // Runs `action` once the virtual time elapsed since the machine was made reaches `at` (what
+  // other programs do in their own time); NextTimer says when the next one is due.
+  void At(uint64_t at, std::function<void()> action);
+  std::optional<uint64_t> NextTimer() const;
   // What Sleep does: counts the sleep and advances the clock.
   void SleepFor(DWORD milliseconds);
   // Total virtual time that has passed through Sleep and waits since the machine was made.
@@ -104,6 +114,7 @@ class Machine {
   Desktop& desktop() { return *desktop_; }
   Processes& processes() { return *processes_; }
   Mutexes& mutexes() { return *mutexes_; }
+  PrivateNamespaces& namespaces() { return *namespaces_; }
   Spooler& spooler() { return *spooler_; }
 
  private:
@@ -126,6 +137,7 @@ class Machine {
   std::map<const void*, SIZE_T> localBlocks_;
   std::map<const void*, HandleEntry> handles_;
   uintptr_t nextHandle_ = 0x1000;
+  std::multimap<uint64_t, std::function<void()>> timers_;
 
   std::unique_ptr<FileSystem> files_;
   std::unique_ptr<Registry> registry_;
@@ -133,6 +145,7 @@ class Machine {
   std::unique_ptr<Desktop> desktop_;
   std::unique_ptr<Processes> processes_;
   std::unique_ptr<Mutexes> mutexes_;
+  std::unique_ptr<PrivateNamespaces> namespaces_;
   std::unique_ptr<Spooler> spooler_;
 };
 
