@@ -5,6 +5,39 @@ enable_language(RC)
 set(PACKAGE_DIR ${CMAKE_BINARY_DIR}/package)
 set(WINDOWS_FLAGS -Wall -Wextra -municode)
 set(WINDOWS_LINK_FLAGS -municode -static -static-libgcc -static-libstdc++)
+# Repeatable builds: no build folder in any output (file names the compiler records become
+# relative), no link time in the PE headers, and every date in the zip, the setup program and
+# the MSI is SOURCE_DATE_EPOCH: taken from the environment, else the time of the last commit.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(SOURCE_DATE_EPOCH $ENV{SOURCE_DATE_EPOCH})
+else()
+  execute_process(COMMAND git -C ${CMAKE_SOURCE_DIR} log -1 --format=%ct
+                  OUTPUT_VARIABLE SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
+                  RESULT_VARIABLE result ERROR_QUIET)
+  if(NOT result EQUAL 0 OR SOURCE_DATE_EPOCH STREQUAL "")
+    set(SOURCE_DATE_EPOCH 0)
+  endif()
+endif()
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
+                    -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
+add_link_options(-Wl,--no-insert-timestamp)
+# Authenticode signing of every Windows file the build makes, when VEXA_SIGN_PKCS12 names a
+# certificate at configure time (scripts/sign.sh reads it and its password when it runs).
+if(DEFINED ENV{VEXA_SIGN_PKCS12} AND NOT "$ENV{VEXA_SIGN_PKCS12}" STREQUAL "")
+  set(VEXA_SIGN ON)
+else()
+  set(VEXA_SIGN OFF)
+endif()
+set(SIGN_SCRIPT ${CMAKE_SOURCE_DIR}/scripts/sign.sh)
+# Signs a target's file once it is linked; called in the folder that defines the target.
+function(vexa_sign target)
+  if(VEXA_SIGN)
+    add_custom_command(TARGET ${target} POST_BUILD COMMAND ${SIGN_SCRIPT} $<TARGET_FILE:${target}>
+                       VERBATIM)
+  endif()
+endfunction()
+# The version of the MSI package; its first three fields decide the major upgrade.
+set(VEXA_MSI_VERSION 1.0.2609 CACHE STRING "version of vexaWriter.msi")
 
 add_library(installer_core STATIC ${INSTALLER_SOURCES})
 target_include_directories(installer_core PUBLIC ${CMAKE_SOURCE_DIR}/drv/install)
@@ -55,17 +88,19 @@ set_target_properties(zqvinst64 PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PACKAGE_DI
 set(INSTALLER_SIZE_FLAGS -Os -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
 target_compile_options(installer_core PRIVATE ${INSTALLER_SIZE_FLAGS})
 target_link_options(zqvinst64 PRIVATE -s -Wl,--gc-sections)
+vexa_sign(zqvinst64)
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/drv/payload/CMakeLists.txt)
   add_subdirectory(drv/payload)
 endif()
+add_subdirectory(setup/msi_actions)
 
 # vexaWriter-package.zip and its SHA-256 list, remade whenever a package file changes.
 set(PACKAGE_FILES $<TARGET_FILE:zqvinst64> $<TARGET_FILE:zqvmon64> $<TARGET_FILE:zqvdrv64>
                   $<TARGET_FILE:zqvui64> $<TARGET_FILE:vextray> ${PACKAGE_DIR}/drv/zqvhelp.chm)
 add_custom_command(
   OUTPUT ${CMAKE_BINARY_DIR}/vexaWriter-package.zip ${CMAKE_BINARY_DIR}/vexaWriter-package.sha256
-  COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -P
+  COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DEPOCH=${SOURCE_DATE_EPOCH} -P
           ${CMAKE_SOURCE_DIR}/cmake/package_zip.cmake
   DEPENDS ${PACKAGE_FILES} ${CMAKE_SOURCE_DIR}/cmake/package_zip.cmake)
 add_custom_target(package_zip ALL DEPENDS ${CMAKE_BINARY_DIR}/vexaWriter-package.zip)
@@ -74,19 +109,43 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/tests/wine/CMakeLists.txt)
   add_subdirectory(tests/wine)
 endif()
 
-# The setup program around the package (setup/vexaWriter.nsi), made when makensis is installed.
+# The setup program around the package (setup/vexaWriter.nsi), made when makensis is installed,
+# from the dated copy of the package.
+set(ZIP_OUTPUT ${CMAKE_BINARY_DIR}/vexaWriter-package.zip)
 find_program(MAKENSIS makensis)
 if(MAKENSIS AND TARGET vextray)
   set(SETUP_EXE ${CMAKE_BINARY_DIR}/vexaWriter-setup.exe)
+  set(sign_setup)
+  if(VEXA_SIGN)
+    set(sign_setup COMMAND ${SIGN_SCRIPT} ${SETUP_EXE})
+  endif()
   add_custom_command(
     OUTPUT ${SETUP_EXE}
-    COMMAND ${MAKENSIS} -V2 -DPACKAGE_DIR=${PACKAGE_DIR} -DOUTFILE=${SETUP_EXE}
+    COMMAND ${MAKENSIS} -V2 -DPACKAGE_DIR=${CMAKE_BINARY_DIR}/dated/package -DOUTFILE=${SETUP_EXE}
             ${CMAKE_SOURCE_DIR}/setup/vexaWriter.nsi
-    DEPENDS ${CMAKE_SOURCE_DIR}/setup/vexaWriter.nsi zqvinst64 zqvmon64 zqvdrv64 zqvui64 vextray
-            zqvhelp ${CMAKE_SOURCE_DIR}/drv/payload/help/zqvhelp.txt
+    ${sign_setup}
+    DEPENDS ${CMAKE_SOURCE_DIR}/setup/vexaWriter.nsi ${ZIP_OUTPUT}
     COMMENT "Making the setup program vexaWriter-setup.exe"
     VERBATIM)
   add_custom_target(setup ALL DEPENDS ${SETUP_EXE})
 else()
   message(STATUS "makensis not found: the setup program is not made")
+endif()
+
+# The MSI package (setup/vexaWriter.wxs), made when wixl is installed.
+find_program(WIXL wixl)
+if(WIXL AND TARGET vextray)
+  set(MSI_FILE ${CMAKE_BINARY_DIR}/vexaWriter.msi)
+  add_custom_command(
+    OUTPUT ${MSI_FILE}
+    COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
+            -DVERSION=${VEXA_MSI_VERSION} -DACTION_DLL=$<TARGET_FILE:vexaMsiActions>
+            -DOUTPUT=${MSI_FILE} -DEPOCH=${SOURCE_DATE_EPOCH} -DSIGN=${VEXA_SIGN} -P ${CMAKE_SOURCE_DIR}/cmake/msi.cmake
+    DEPENDS ${CMAKE_SOURCE_DIR}/setup/vexaWriter.wxs ${CMAKE_SOURCE_DIR}/cmake/msi.cmake
+            ${CMAKE_SOURCE_DIR}/cmake/msi_summary.py ${ZIP_OUTPUT} vexaMsiActions
+    COMMENT "Making the MSI package vexaWriter.msi"
+    VERBATIM)
+  add_custom_target(msi_package ALL DEPENDS ${MSI_FILE})
+else()
+  message(STATUS "wixl not found: the MSI package is not made")
 endif()

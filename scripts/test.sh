@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: formatting, the host tests (plain and with sanitizers), the fuzz targets for
-# a bounded time, the benchmark, and the Windows build's checks under Wine.
+# a bounded time, the benchmark, the Windows build's checks under Wine, two package builds
+# compared byte for byte, and a signed build's signatures.
 # Ends with one "N passed, N failed" line.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -32,7 +33,7 @@ stage() {  # stage name command...: runs one stage, counting its tests
   failed=$((failed + ${f:-0}))
   # Summary lines some tests print for this output (the fault sweep, the conformance probe,
   # the Wine benchmark).
-  grep -E '^(fault sweep|kill sweep|platform conformance|installer size: |install on Wine: |uninstall on Wine: )' \
+  grep -E '^(fault sweep|kill sweep|platform conformance|installer size: |install on Wine: |uninstall on Wine: |reinstall with |reproducible: |signatures: )' \
     "$log" | sed 's/^/   /'
   if [ $rc -eq 0 ]; then
     echo "   ok (${p:-0} passed)"
@@ -81,6 +82,8 @@ stage host-asan host_tests host-asan
 stage fuzz fuzz_targets
 stage benchmark benchmarks
 stage wine wine_checks
+stage reproducible "$root/scripts/package_builds.sh" reproducible
+stage signatures "$root/scripts/package_builds.sh" signatures
 cat "$root/build/logs/benchmark.log" 2>/dev/null | sed 's/^/   /'
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
