@@ -31,11 +31,12 @@ int RunInstall(unsigned options, const WCHAR* keyword, HWND owner) {
   CloseHelpWindows();
   InstallState state;
   CreateInstallState(state, options);
+  StartRunLog(state, keyword);
   LogLine(state, L"##0010");
   ReInstall(state);
   unsigned scheduled = ScheduleDeletesAtReboot(state);
   int exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitInstalled);
-  AppendRunLog(state, keyword, exitCode);
+  FinishRunLog(state, keyword, exitCode);
   ShowLogWhenWanted(state, owner);
   LogLine(state, L"##0020");
   ReleaseInstallState(state);
@@ -46,10 +47,11 @@ int RunUninstall(const WCHAR* keyword, HWND owner) {
   CloseHelpWindows();
   InstallState state;
   CreateInstallState(state, OptionX64);
+  StartRunLog(state, keyword);
   FullUninstall(state);
   unsigned scheduled = ScheduleDeletesAtReboot(state);
   int exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitUninstalled);
-  AppendRunLog(state, keyword, exitCode);
+  FinishRunLog(state, keyword, exitCode);
   ShowLogWhenWanted(state, owner);
   ReleaseInstallState(state);
   return exitCode;

@@ -34,6 +34,8 @@ int main() {
   }
   StagePackageFile(files, machine.processes().systemDirectory + u"\\zqvmon64.dll", true);
   files.AddDirectory(machine.spooler().driverDirectory + u"\\3");
+  // The account's temporary folder, as a new prefix has it.
+  files.AddDirectory(machine.processes().tempDirectory);
   // The copy of the companion the tray topic starts is the scripted companion.
   winsim::TrayCompanion().InstallAt(machine, probe + u"old\\vextray.exe");
 

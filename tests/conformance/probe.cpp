@@ -133,7 +133,7 @@ int RunConformanceProbe() {
   void (*const topics[])() = {
       ProbeServices,       ProbeMonitors,   ProbeDrivers,      ProbePrinters, ProbePrinterData,
       ProbeDefaultPrinter, ProbeJobs,       ProbeDriverFiles,  ProbeFiles,    ProbeRegistry,
-      ProbeVersions,       ProbeDeviations, ProbeTrayContract,
+      ProbeVersions,       ProbeDeviations, ProbeTrayContract, ProbeLogFolder,
   };
   for (auto topic : topics) topic();
   return 0;

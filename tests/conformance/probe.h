@@ -67,6 +67,7 @@ void ProbeRegistry();
 void ProbeVersions();
 void ProbeDeviations();
 void ProbeTrayContract();
+void ProbeLogFolder();
 
 // Runs every topic; returns the process exit code (0).
 int RunConformanceProbe();

@@ -11,6 +11,7 @@
 #include "winsim/api/kernel_sync.h"
 #include "winsim/api/kernel_version.h"
 #include "winsim/api/registry.h"
+#include "winsim/api/security.h"
 #include "winsim/api/services.h"
 #include "winsim/api/user32.h"
 #include "winsim/api/version.h"

@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "security_internal.h"
 #include "winsim/processes.h"
 
 using winsim::FileSystem;
@@ -45,6 +46,75 @@ FileSystem::Node& FileSystem::Create(const WideText& path, bool directory) {
   node.path = path;
   node.directory = directory;
   return node;
+}
+
+FileSystem::Node& FileSystem::CreateAsProgram(const WideText& path, bool directory) {
+  WideText key = Key(path);
+  size_t separator = key.rfind(u'\\');
+  const Node* parent = separator == WideText::npos ? nullptr : Find(key.substr(0, separator));
+  std::vector<AccessEntry> inherited;
+  if (parent != nullptr) {
+    // What the folder's list passes on: to a folder the entries for folders (and, for what it
+    // will hold, the ones for files), to a file the entries for files.
+    for (AccessEntry entry : parent->access) {
+      bool forFiles = (entry.flags & OBJECT_INHERIT_ACE) != 0;
+      bool forFolders = (entry.flags & CONTAINER_INHERIT_ACE) != 0;
+      if (directory && forFolders) {
+        entry.flags = static_cast<BYTE>((entry.flags & ~INHERIT_ONLY_ACE) | INHERITED_ACE);
+      } else if (directory && forFiles) {
+        entry.flags = OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE | INHERITED_ACE;
+      } else if (!directory && forFiles) {
+        entry.flags = INHERITED_ACE;
+      } else {
+        continue;
+      }
+      inherited.push_back(entry);
+    }
+  }
+  Node& node = Create(path, directory);
+  node.owner = Machine::Current().processes().DefaultOwner();
+  node.access = inherited;
+  return node;
+}
+
+void FileSystem::AddLink(const WideText& path, const WideText& target, bool directory) {
+  size_t separator = path.find_last_of(u"\\/");
+  if (separator != WideText::npos) AddDirectory(path.substr(0, separator));
+  Create(path, directory).linkTarget = target;
+}
+
+WideText FileSystem::Resolve(const WideText& path, bool followLast) const {
+  WideText current = path;
+  for (char16_t& c : current) {
+    if (c == u'/') c = u'\\';
+  }
+  for (int hops = 0; hops < 32; ++hops) {
+    bool followed = false;
+    for (size_t end = current.find(u'\\'); end != WideText::npos && !followed;) {
+      size_t next = current.find(u'\\', end + 1);
+      size_t stop = next == WideText::npos ? current.size() : next;
+      bool last = current.find_first_not_of(u'\\', stop) == WideText::npos;
+      const Node* node = stop > end + 1 ? Find(current.substr(0, stop)) : nullptr;
+      if (node != nullptr && !node->linkTarget.empty() && (!last || followLast)) {
+        current = node->linkTarget + current.substr(stop);
+        followed = true;
+      }
+      end = next;
+    }
+    if (!followed) return current;
+  }
+  return WideText();
+}
+
+void FileSystem::SetOwner(const WideText& path, const std::string& sid) {
+  if (Node* node = Find(path)) node->owner = sid;
+}
+
+void FileSystem::AllowWrites(const WideText& path, const std::string& sid) {
+  if (Node* node = Find(path)) {
+    node->access.push_back({sid, kWriteAccess, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
+                            ACCESS_ALLOWED_ACE_TYPE});
+  }
 }
 
 void FileSystem::Erase(const WideText& path) {
@@ -284,16 +354,31 @@ DWORD AccessOf(DWORD desired) {
 }
 
 // True when a new open with this access and share mode is compatible with the open handles.
-bool SharingAllows(FileSystem::Node& node, DWORD access, DWORD share) {
+bool SharingAllows(FileSystem::Node& node, DWORD access, DWORD desired, DWORD share) {
   for (const auto& weak : node.opens) {
     auto open = weak.lock();
     if (!open) continue;
     if ((access & GENERIC_READ) && !(open->share & FILE_SHARE_READ)) return false;
     if ((access & GENERIC_WRITE) && !(open->share & FILE_SHARE_WRITE)) return false;
+    if ((desired & DELETE) && !(open->share & FILE_SHARE_DELETE)) return false;
     if ((open->access & GENERIC_READ) && !(share & FILE_SHARE_READ)) return false;
     if ((open->access & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return false;
+    if ((open->desired & DELETE) && !(share & FILE_SHARE_DELETE)) return false;
   }
   return true;
+}
+
+// A new handle to the node.
+HANDLE AddOpen(FileSystem::Node& node, DWORD desired, DWORD share) {
+  auto open = std::make_shared<FileSystem::OpenFile>();
+  open->key = FileSystem::Key(node.path);
+  open->access = AccessOf(desired);
+  open->desired = desired;
+  open->share = share;
+  open->appendOnly = (desired & FILE_APPEND_DATA) != 0 &&
+                     (desired & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA)) == 0;
+  node.opens.push_back(open);
+  return Machine::Current().AddHandle(winsim::HandleKind::File, open);
 }
 
 bool OpenWithoutDeleteSharing(const FileSystem::Node& node) {
@@ -318,10 +403,18 @@ DWORD ResolveOpenFile(HANDLE handle, DWORD access, std::shared_ptr<FileSystem::O
 }  // namespace
 
 HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition, DWORD, HANDLE) {
+                          LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                          DWORD dwFlagsAndAttributes, HANDLE) {
   WINSIM_ENTER_OR_FAIL(INVALID_HANDLE_VALUE);
   Machine& machine = Machine::Current();
   WideText path = FullPathOf(lpFileName);
+  if (!path.empty()) {
+    path = Files().Resolve(path, (dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) == 0);
+    if (path.empty()) {
+      SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+      return INVALID_HANDLE_VALUE;
+    }
+  }
   if (path.empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
@@ -330,8 +423,17 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
   if (node != nullptr && node->openDelay != 0) machine.Advance(node->openDelay);
   DWORD access = AccessOf(dwDesiredAccess);
   if (node != nullptr && node->directory) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
+    // A folder opens only with backup semantics, to be read about, never written as a file.
+    bool opens = (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) != 0 &&
+                 (dwCreationDisposition == OPEN_EXISTING || dwCreationDisposition == OPEN_ALWAYS) &&
+                 (access & GENERIC_WRITE) == 0;
+    if (!opens || !SharingAllows(*node, access, dwDesiredAccess, dwShareMode)) {
+      SetLastError(opens ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+    HANDLE handle = AddOpen(*node, dwDesiredAccess, dwShareMode);
+    SetLastError(dwCreationDisposition == OPEN_ALWAYS ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
   }
   if (node != nullptr && node->deletePending) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -373,22 +475,15 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     SetLastError(node->holdError);
     return INVALID_HANDLE_VALUE;
   }
-  if (existed && !SharingAllows(*node, access, dwShareMode)) {
+  if (existed && !SharingAllows(*node, access, dwDesiredAccess, dwShareMode)) {
     SetLastError(ERROR_SHARING_VIOLATION);
     return INVALID_HANDLE_VALUE;
   }
-  if (!existed) node = &Files().Create(path, false);
+  if (!existed) node = &Files().CreateAsProgram(path, false);
   if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING) {
     node->data.clear();
   }
-  auto open = std::make_shared<FileSystem::OpenFile>();
-  open->key = FileSystem::Key(path);
-  open->access = access;
-  open->share = dwShareMode;
-  open->appendOnly = (dwDesiredAccess & FILE_APPEND_DATA) != 0 &&
-                     (dwDesiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA)) == 0;
-  node->opens.push_back(open);
-  HANDLE handle = machine.AddHandle(winsim::HandleKind::File, open);
+  HANDLE handle = AddOpen(*node, dwDesiredAccess, dwShareMode);
   // Opening an existing file with CREATE_ALWAYS or OPEN_ALWAYS reports ERROR_ALREADY_EXISTS.
   bool alwaysDisposition =
       dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS;
@@ -495,11 +590,75 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
     return FALSE;
   }
   memset(lpFileInformation, 0, sizeof(*lpFileInformation));
-  lpFileInformation->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+  lpFileInformation->dwFileAttributes =
+      (node->directory ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE) |
+      (node->linkTarget.empty() ? 0 : FILE_ATTRIBUTE_REPARSE_POINT);
   uint64_t size = node->data.size();
   lpFileInformation->nFileSizeHigh = static_cast<DWORD>(size >> 32);
   lpFileInformation->nFileSizeLow = static_cast<DWORD>(size);
   lpFileInformation->nNumberOfLinks = node->links;
   winsim::PoisonLastError();
   return TRUE;
+}
+
+HANDLE WINAPI ReOpenFile(HANDLE hOriginalFile, DWORD dwDesiredAccess, DWORD dwShareMode,
+                         DWORD dwFlagsAndAttributes) {
+  (void)dwFlagsAndAttributes;
+  WINSIM_ENTER_OR_FAIL(INVALID_HANDLE_VALUE);
+  auto original =
+      Machine::Current().LookupHandle<FileSystem::OpenFile>(hOriginalFile, winsim::HandleKind::File);
+  FileSystem::Node* node = original ? Files().Find(original->key) : nullptr;
+  if (node == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!SharingAllows(*node, AccessOf(dwDesiredAccess), dwDesiredAccess, dwShareMode)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  HANDLE handle = AddOpen(*node, dwDesiredAccess, dwShareMode);
+  winsim::PoisonLastError();
+  return handle;
+}
+
+BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) {
+  WINSIM_ENTER_OR_FAIL(FALSE);
+  WideText path = FullPathOf(lpPathName);
+  if (!path.empty()) path = Files().Resolve(path, false);
+  if (path.empty() || !Files().ParentExists(path)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FALSE;
+  }
+  if (Files().Exists(path)) {
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return FALSE;
+  }
+  if (Files().WritesDeniedBeside(path)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  FileSystem::Node& node = Files().CreateAsProgram(path, true);
+  if (lpSecurityAttributes != nullptr && lpSecurityAttributes->lpSecurityDescriptor != nullptr) {
+    winsim::ReadDescriptor(lpSecurityAttributes->lpSecurityDescriptor, &node.owner, &node.access,
+                           &node.accessProtected);
+  }
+  winsim::PoisonLastError();
+  return TRUE;
+}
+
+DWORD WINAPI GetLongPathNameW(LPCWSTR lpszShortPath, LPWSTR lpszLongPath, DWORD cchBuffer) {
+  WINSIM_ENTER_OR_FAIL(0);
+  WideText path = winsim::FromPtr(lpszShortPath);
+  WideText resolved = Files().Resolve(FullPathOf(lpszShortPath), true);
+  if (resolved.empty() || !Files().Exists(resolved)) {
+    SetLastError(Files().ParentExists(resolved) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return 0;
+  }
+  winsim::PoisonLastError();
+  // Too small a buffer: the size needed, terminator included.
+  if (lpszLongPath == nullptr || cchBuffer < path.size() + 1) {
+    return static_cast<DWORD>(path.size() + 1);
+  }
+  memcpy(lpszLongPath, path.c_str(), (path.size() + 1) * sizeof(WCHAR));
+  return static_cast<DWORD>(path.size());
 }

@@ -2,7 +2,7 @@
 // Only simulated system libraries can be loaded, by bare name or from the system directory;
 // each load gives a handle of its own (kind Module), released with FreeLibrary. kernel32 is
 // always there: GetModuleHandleW gives its fixed handle, which exports only
-// SetDefaultDllDirectories, and that only on a machine that has it.
+// SetDefaultDllDirectories and GetTempPath2W, each only on a machine that has it.
 #include <windows.h>
 #include <winspool.h>
 
@@ -107,11 +107,16 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   WINSIM_ENTER_OR_FAIL(nullptr);
   if (hModule == KernelModule()) {
-    if (Machine::Current().processes().hasSetDefaultDllDirectories &&
-        (reinterpret_cast<ULONG_PTR>(lpProcName) >> 16) != 0 &&
+    const winsim::Processes& processes = Machine::Current().processes();
+    bool named = (reinterpret_cast<ULONG_PTR>(lpProcName) >> 16) != 0;
+    if (named && processes.hasSetDefaultDllDirectories &&
         strcmp(lpProcName, "SetDefaultDllDirectories") == 0) {
       winsim::PoisonLastError();
       return AsProc(&SetDefaultDllDirectories);
+    }
+    if (named && processes.hasGetTempPath2 && strcmp(lpProcName, "GetTempPath2W") == 0) {
+      winsim::PoisonLastError();
+      return AsProc(&winsim::GetTempPath2W);
     }
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;

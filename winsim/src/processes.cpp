@@ -93,6 +93,37 @@ DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer) {
   return needed - 1;
 }
 
+namespace winsim {
+
+DWORD WINAPI GetTempPath2W(DWORD BufferLength, LPWSTR Buffer) {
+  WINSIM_ENTER_OR_FAIL(0);
+  const Processes& processes = Machine::Current().processes();
+  const WideText& directory = processes.tokenUser == kSystemSid ? processes.systemTempDirectory
+                                                                : processes.tempDirectory;
+  DWORD needed = static_cast<DWORD>(directory.size() + 1);
+  PoisonLastError();
+  if (Buffer == nullptr || BufferLength < needed) return needed;
+  memcpy(Buffer, directory.c_str(), needed * sizeof(WCHAR));
+  return needed - 1;
+}
+
+}  // namespace winsim
+
+DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize) {
+  WINSIM_ENTER_OR_FAIL(0);
+  for (const auto& [name, value] : Machine::Current().processes().environment) {
+    if (lpName == nullptr || !winsim::EqualsIgnoringCase(name, winsim::FromPtr(lpName))) continue;
+    DWORD needed = static_cast<DWORD>(value.size() + 1);
+    winsim::PoisonLastError();
+    // Too small a buffer: the size needed, terminator included, and nothing copied.
+    if (lpBuffer == nullptr || nSize < needed) return needed;
+    memcpy(lpBuffer, value.c_str(), needed * sizeof(WCHAR));
+    return needed - 1;
+  }
+  SetLastError(ERROR_ENVVAR_NOT_FOUND);
+  return 0;
+}
+
 DWORD WINAPI GetCurrentDirectoryW(DWORD nBufferLength, LPWSTR lpBuffer) {
   WINSIM_ENTER_OR_FAIL(0);
   const winsim::WideText& directory = Machine::Current().processes().currentDirectory;

@@ -12,10 +12,14 @@ const WCHAR kTwentySpaces[] = L"                    ";
 }  // namespace
 
 void AppendIndented(InstallState& state, const WCHAR* text) {
+  uint64_t start = state.logText.Length();
   int levels = state.indent > kMaxIndentLevels ? kMaxIndentLevels : state.indent;
   if (levels > 0) state.logText.Append(kTwentySpaces + (kMaxIndentLevels - levels) * 2);
   if (text != nullptr && text[0] != 0) state.logText.Append(text);
   state.logText.Append(L"\r\n");
+  if (state.logFile.IsOpen()) {
+    state.logFile.Append(state.logText.Text() + start, state.logText.Length() - start);
+  }
 }
 
 void LogLine(InstallState& state, const WCHAR* format, ...) {

@@ -2,8 +2,9 @@
 // that add the system's text for the last error and count in errorCount.
 //
 // Lines are indented two spaces per level of `indent` (at most ten levels, none when it is 0
-// or negative) and end in CR LF. Formatted lines are cut to 1,023 characters. The log is only
-// ever shown in the log window; it is never written anywhere else.
+// or negative) and end in CR LF. Formatted lines are cut to 1,023 characters. Each line also
+// goes to the state's log file while one is open (the run streams its log to disk), so that a
+// run ended by force leaves its log up to its last line.
 #pragma once
 
 #include <windows.h>

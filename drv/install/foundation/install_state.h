@@ -1,17 +1,19 @@
 // InstallState: the one record every step of an install or uninstall run works on.
 //
-// It owns the directories of the run, the log with its depth and error count, the files still
-// to delete, the printers removed with their settings, the printer snapshot they point into
-// and the list of printers moved off our port. The file and environment names point to
-// constant texts. Created once at the start of a run, released once at its end (or by the
-// destructor, whichever comes first). What builds and releases it (state_lifecycle.h) sits
-// above the steps it calls; the record itself is foundation, shared by every step.
+// It owns the directories of the run, the log with its depth and error count, the log file
+// that receives each line while one is open, the files still to delete, the printers removed
+// with their settings, the printer snapshot they point into and the list of printers moved off
+// our port. The file and environment names point to constant texts. Created once at the start
+// of a run, released once at its end (or by the destructor, whichever comes first). What
+// builds and releases it (state_lifecycle.h) sits above the steps it calls; the record itself
+// is foundation, shared by every step.
 #pragma once
 
 #include <windows.h>
 #include <winspool.h>
 
 #include "install_records.h"
+#include "log_file_sink.h"
 #include "wstring.h"
 
 enum InstallOptions : unsigned {
@@ -23,6 +25,8 @@ struct InstallState {
   WString moduleDir;
   WString systemDir;
   WString logText;
+  // The log file on disk while the run streams its log there; closed otherwise.
+  LogFileSink logFile;
   WString driverDir;
   const WCHAR* environment = nullptr;
   const WCHAR* monitorFile = nullptr;

@@ -2,13 +2,15 @@
 // uninstall log appended to the log file in the account's temporary folder.
 #include <stdio.h>
 
+#include <algorithm>
+
 #include "sequence_fixture.h"
+#include "winsim/processes.h"
 
 namespace {
 
 const WideText kTemp = u"C:\\Users\\admin\\AppData\\Local\\Temp";
 const WideText kLogFile = kTemp + u"\\vexaWriter-setup.log";
-const WideText kOldLogFile = kTemp + u"\\vexaWriter-setup.old.log";
 constexpr size_t kMiB = 1024 * 1024;
 
 class UnattendedTest : public SequenceTest {
@@ -47,64 +49,164 @@ TEST_F(UnattendedTest, TheLogWindowAppearsOnlyWhereAUserCanSeeIt) {
   }
 }
 
-enum Folder { kMissing, kWritable, kReadOnly, kLinkPlanted };  // planted: the log a hard link
+// Where the log goes, and what a test plants there first.
+enum Planted {
+  kMissing,          // no temporary folder
+  kWritable,         // the account's own temporary folder
+  kReadOnly,         // ... which the account may not write
+  kHardLink,         // the log has two names
+  kOthersWrite,      // Users may write in the temporary folder
+  kFolderLink,       // the temporary folder is a link to another folder
+  kParentLink,       // a folder on the way to it is a link
+  kFileLink,         // the log is a symbolic link to another file
+  kFileOfAnother,    // the log belongs to another account
+  kSystemTemp,       // the system account, with the system-only temporary folder
+  kSystemNoTemp2,    // the system account, on a system without it: the program's own folder
+  kProgramFolderOk,  // ... which exists already, owned by Administrators
+  kProgramFolderOfAnother,  // ... which exists, owned by another account
+  kProgramFolderOpen,       // ... which exists, and Users may write in it
+};
 struct LogFileCase {
   const char* name;
-  Folder folder;
+  Planted setup;
   size_t earlierBytes;  // an earlier log of this size, and an older one; 0: neither
   std::vector<std::pair<std::string, int>> runs;  // arguments and exit code
+  bool written;
 };
 void PrintTo(const LogFileCase& c, std::ostream* out) {
   *out << c.name;
 }
 
-class LogFileTest : public SequenceTest, public ::testing::WithParamInterface<LogFileCase> {};
+const WideText kElsewhere = u"C:\\Elsewhere";
+const WideText kProgramFolder = u"C:\\ProgramData\\vexaWriter-logs";
+const char kOtherUser[] = "S-1-5-21-1000-1000-1000-1002";
+
+class LogFileTest : public SequenceTest, public ::testing::WithParamInterface<LogFileCase> {
+ protected:
+  // The folder the account's log belongs in.
+  WideText Stage(Planted setup) {
+    winsim::Processes& processes = machine().processes();
+    bool system = setup >= kSystemTemp;
+    if (system) processes.tokenUser = winsim::kSystemSid;
+    if (system) files().AddDirectory(u"C:\\ProgramData");
+    processes.hasGetTempPath2 = setup == kSystemTemp;
+    if (setup == kSystemTemp) files().AddDirectory(u"C:\\Windows\\SystemTemp");
+    if (setup >= kProgramFolderOk) files().AddDirectory(kProgramFolder);
+    if (setup == kProgramFolderOfAnother) files().SetOwner(kProgramFolder, kOtherUser);
+    if (setup == kProgramFolderOpen) files().AllowWrites(kProgramFolder, winsim::kUsersSid);
+    if (setup == kFolderLink) files().AddLink(kTemp, kElsewhere, true);
+    if (setup == kParentLink) {
+      files().AddLink(u"C:\\Users\\admin\\AppData", kElsewhere, true);
+      files().AddDirectory(kElsewhere + u"\\Local\\Temp");
+    }
+    if (setup == kFileLink) files().AddLink(kLogFile, kElsewhere + u"\\target.txt", false);
+    files().AddFile(kElsewhere + u"\\target.txt", "planted");
+    if (setup != kMissing && !system && setup != kFolderLink && setup != kParentLink) {
+      files().AddDirectory(kTemp);
+    }
+    if (setup == kReadOnly) files().DenyWritesIn(kTemp);
+    if (setup == kOthersWrite) files().AllowWrites(kTemp, winsim::kUsersSid);
+    return setup == kSystemTemp ? u"C:\\Windows\\SystemTemp" : system ? kProgramFolder : kTemp;
+  }
+  // Every log file on the machine.
+  std::vector<WideText> LogFiles() {
+    std::vector<WideText> logs;
+    for (const WideText& file : files().FilesBelow(u"C:")) {
+      bool link = !files().Find(file)->linkTarget.empty();
+      if (!link && Utf8(file).find("vexaWriter-setup") != std::string::npos) logs.push_back(file);
+    }
+    std::sort(logs.begin(), logs.end());
+    return logs;
+  }
+};
 
 TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
   const LogFileCase& c = GetParam();
   const std::string earlier(c.earlierBytes, '.');
-  if (c.folder != kMissing) files().AddDirectory(kTemp);
-  if (c.earlierBytes != 0) files().AddFile(kLogFile, earlier);
-  if (c.earlierBytes != 0) files().AddFile(kOldLogFile, "older");
-  if (c.folder == kReadOnly) files().DenyWritesIn(kTemp);
-  if (c.folder == kLinkPlanted) files().Find(kLogFile)->links = 2;
+  WideText folder = Stage(c.setup);
+  WideText logFile = folder + u"\\vexaWriter-setup.log";
+  WideText oldLogFile = folder + u"\\vexaWriter-setup.old.log";
+  if (c.earlierBytes != 0) files().AddFile(logFile, earlier);
+  if (c.earlierBytes != 0) files().AddFile(oldLogFile, "older");
+  if (c.setup == kHardLink) files().Find(logFile)->links = 2;
+  if (c.setup == kFileOfAnother) files().SetOwner(logFile, kOtherUser);
+  // What the file holds when the install starts the companion, late in its run.
+  std::string whileRunning;
+  machine().processes().RegisterProgram(kTrayPath, [&](DWORD processId) {
+    whileRunning = files().Contents(logFile);
+    machine().processes().End(processId, 0);
+  });
 
   std::string entries;
   for (const auto& [arguments, exitCode] : c.runs) {
-    Outcome outcome = RunLogged(arguments);
-    EXPECT_EQ(outcome.exitCode, exitCode) << arguments;
-    EXPECT_EQ(outcome.log.find("Error"), std::string::npos) << arguments;
-    if (outcome.log == "(no window)") continue;  // a query mode
-    SYSTEMTIME now;
+    SYSTEMTIME now;  // the header gives the time the run opened its log
     GetLocalTime(&now);
     char stamp[64];
     snprintf(stamp, sizeof(stamp), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
              now.wHour, now.wMinute, now.wSecond);
-    entries += "==== " + std::string(stamp) + " " + arguments +
-               " - vexaWriter build 2609 ====\r\n" + outcome.log + "Exit code " +
-               std::to_string(exitCode) + "\r\n";
+    whileRunning.clear();
+    Outcome outcome = RunLogged(arguments);
+    EXPECT_EQ(outcome.exitCode, exitCode) << arguments;
+    EXPECT_EQ(outcome.log.find("Error"), std::string::npos) << arguments;
+    if (outcome.log == "(no window)") continue;  // a query mode
+    std::string entry = "==== " + std::string(stamp) + " " + arguments +
+                        " - vexaWriter build 2609 ====\r\n" + outcome.log + "Exit code " +
+                        std::to_string(exitCode) + "\r\n";
+    entries += entry;
+    if (c.written && arguments == "install") {  // its lines are on disk as they come
+      size_t header = whileRunning.rfind("==== " + std::string(stamp));
+      std::string written = whileRunning.substr(std::min(header, whileRunning.size()));
+      EXPECT_EQ(entry.compare(0, written.size(), written), 0) << written;
+      EXPECT_NE(written.find("#Add Printer Driver x64"), std::string::npos) << written;
+      EXPECT_EQ(written.find("Exit code"), std::string::npos) << written;
+    }
   }
 
-  bool written = c.folder == kWritable;
-  bool renamed = written && c.earlierBytes > kMiB;
-  std::string log = written ? (renamed ? "" : earlier) + entries : earlier;
-  EXPECT_EQ(files().Exists(kLogFile), !log.empty());
-  EXPECT_EQ(files().Contents(kLogFile), log);
-  EXPECT_EQ(files().Contents(kOldLogFile), renamed ? earlier : c.earlierBytes ? "older" : "");
+  bool renamed = c.written && c.earlierBytes > kMiB;
+  std::string log = c.written ? (renamed ? "" : earlier) + entries : earlier;
+  EXPECT_EQ(files().Contents(logFile), log);
+  EXPECT_EQ(files().Contents(oldLogFile), renamed ? earlier : c.earlierBytes ? "older" : "");
+  EXPECT_EQ(machine().CallCount("SetFileInformationByHandle"), renamed ? 1u : 0u);  // by handle
+  EXPECT_EQ(files().FilesBelow(kElsewhere), std::vector<WideText>{kElsewhere + u"\\target.txt"});
+  EXPECT_EQ(files().Contents(kElsewhere + u"\\target.txt"), "planted");
+  std::vector<WideText> logs;  // and no log anywhere else
+  if (c.earlierBytes != 0 || (c.written && !entries.empty())) logs.push_back(logFile);
+  if (c.earlierBytes != 0) logs.push_back(oldLogFile);
+  std::sort(logs.begin(), logs.end());
+  EXPECT_EQ(LogFiles(), logs);
+  if (c.setup == kSystemNoTemp2) {  // made for the system account and Administrators alone
+    const winsim::FileSystem::Node* made = files().Find(kProgramFolder);
+    EXPECT_EQ(made->owner, winsim::kSystemSid);
+    EXPECT_TRUE(made->accessProtected);
+    const BYTE inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    EXPECT_EQ(made->access, (std::vector<winsim::AccessEntry>{
+                                {winsim::kSystemSid, FILE_ALL_ACCESS, inherit, 0},
+                                {winsim::kAdministratorsSid, FILE_ALL_ACCESS, inherit, 0}}));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, LogFileTest,
     ::testing::Values(
-        LogFileCase{"new file", kWritable, 0, {{"INSTALL", 1}, {"un", 2}}},
-        LogFileCase{"1 MiB: appended", kWritable, kMiB, {{"in_notray", 1}}},
-        LogFileCase{"over 1 MiB: renamed", kWritable, kMiB + 1, {{"install", 1}, {"un", 2}}},
+        LogFileCase{"new file", kWritable, 0, {{"INSTALL", 1}, {"un", 2}}, true},
+        LogFileCase{"1 MiB: appended", kWritable, kMiB, {{"in_notray", 1}}, true},
+        LogFileCase{"over 1 MiB: renamed", kWritable, kMiB + 1, {{"install", 1}, {"un", 2}}, true},
         LogFileCase{"queries",
                     kWritable,
                     0,
-                    {{"onChkDrv", 3}, {"onInit", 102}, {"def.set", 4}, {"removetray", 6}}},
-        LogFileCase{"read-only folder", kReadOnly, kMiB + 1, {{"install", 1}, {"un", 2}}},
-        LogFileCase{"hard link", kLinkPlanted, kMiB + 1, {{"install", 1}}},
-        LogFileCase{"missing folder", kMissing, 0, {{"install", 1}}}));
+                    {{"onChkDrv", 3}, {"onInit", 102}, {"def.set", 4}, {"removetray", 6}}, true},
+        LogFileCase{"read-only folder", kReadOnly, kMiB + 1, {{"install", 1}, {"un", 2}}, false},
+        LogFileCase{"hard link", kHardLink, kMiB + 1, {{"install", 1}}, false},
+        LogFileCase{"missing folder", kMissing, 0, {{"install", 1}}, false},
+        LogFileCase{"folder others may write", kOthersWrite, kMiB + 1, {{"install", 1}}, false},
+        LogFileCase{"folder a link", kFolderLink, 0, {{"install", 1}}, false},
+        LogFileCase{"link on the way", kParentLink, 0, {{"install", 1}}, false},
+        LogFileCase{"file a symbolic link", kFileLink, 0, {{"install", 1}}, false},
+        LogFileCase{"file of another account", kFileOfAnother, 10, {{"install", 1}}, false},
+        LogFileCase{"system temporary folder", kSystemTemp, kMiB + 1, {{"install", 1}}, true},
+        LogFileCase{"system, own folder made", kSystemNoTemp2, 0, {{"install", 1}, {"un", 2}}, true},
+        LogFileCase{"system, own folder there", kProgramFolderOk, kMiB + 1, {{"install", 1}}, true},
+        LogFileCase{"own folder of another", kProgramFolderOfAnother, 10, {{"install", 1}}, false},
+        LogFileCase{"own folder others may write", kProgramFolderOpen, 10, {{"install", 1}}, false}));
 
 }  // namespace

@@ -7,6 +7,18 @@
 // last of them closes: it can still be read through them, but not opened again.
 // A directory can deny writes, as one whose access list lets the account read only: creating,
 // writing, renaming or deleting a file directly in it fails with ERROR_ACCESS_DENIED.
+//
+// Every file and folder has an owner and an access list (security identifiers in text form),
+// which GetSecurityInfo reports; they decide no access here (DenyWritesIn does). Staged ones
+// belong to Administrators, with full control for the system account and Administrators and
+// read access for Users; one the program makes belongs to the account's default owner and
+// takes its folder's list, or the list of the descriptor it was made with.
+//
+// A link (a symbolic link to a file, or a junction or directory link to a folder) names
+// another path. CreateFileW follows every link on the way and, unless it is asked to open the
+// link itself (FILE_FLAG_OPEN_REPARSE_POINT), the last one too; the handle reaches the target,
+// whose path GetFinalPathNameByHandleW tells. The other calls that take a path do not resolve
+// links.
 #pragma once
 
 #include <array>
@@ -20,6 +32,26 @@
 #include "winsim/text.h"
 
 namespace winsim {
+
+constexpr const char* kSystemSid = "S-1-5-18";
+constexpr const char* kAdministratorsSid = "S-1-5-32-544";
+constexpr const char* kUsersSid = "S-1-5-32-545";
+constexpr const char* kEveryoneSid = "S-1-1-0";
+
+// One entry of an access list: who, which rights, and the inheritance flags.
+struct AccessEntry {
+  std::string sid;
+  DWORD mask = 0;
+  BYTE flags = 0;
+  BYTE type = 0;  // ACCESS_ALLOWED_ACE_TYPE or ACCESS_DENIED_ACE_TYPE
+  bool operator==(const AccessEntry& other) const {
+    return sid == other.sid && mask == other.mask && flags == other.flags && type == other.type;
+  }
+};
+// Full control for the system account and Administrators, read for Users; all passed on to
+// what is made inside.
+std::vector<AccessEntry> DefaultAccess();
+constexpr DWORD kWriteAccess = 0x120116;  // FILE_GENERIC_WRITE
 
 class FileSystem {
  public:
@@ -43,6 +75,15 @@ class FileSystem {
   void ReleaseHold(const WideText& path);
   void ReleaseHoldsOf(const std::string& holder);
   bool IsHeld(const WideText& path) const;
+
+  // A link at path to target (a folder link when directory is true); parents are created.
+  void AddLink(const WideText& path, const WideText& target, bool directory);
+  // The path with every link on it resolved (the last one only when followLast); empty when
+  // links run in a circle.
+  WideText Resolve(const WideText& path, bool followLast) const;
+  void SetOwner(const WideText& path, const std::string& sid);
+  // Adds an entry that lets the account write.
+  void AllowWrites(const WideText& path, const std::string& sid);
 
   void DenyWritesIn(const WideText& directory);
   bool WritesDeniedBeside(const WideText& path) const;  // in the directory that holds path
@@ -73,11 +114,16 @@ class FileSystem {
     DWORD writeLimit = 0;
     bool writesDenied = false;  // directories only
     DWORD links = 1;            // names the file has: more than 1 when hard links were made
+    WideText linkTarget;        // not empty: a link to this path
+    std::string owner = kAdministratorsSid;
+    std::vector<AccessEntry> access = DefaultAccess();
+    bool accessProtected = false;  // its list takes nothing from its folder's
     std::vector<std::weak_ptr<OpenFile>> opens;
   };
   struct OpenFile {
     WideText key;
-    DWORD access = 0;
+    DWORD access = 0;   // GENERIC_READ and GENERIC_WRITE, as far as reads and writes go
+    DWORD desired = 0;  // the access asked for, as given
     DWORD share = 0;
     bool appendOnly = false;  // FILE_APPEND_DATA without FILE_WRITE_DATA: writes go to the end
     size_t position = 0;
@@ -86,6 +132,9 @@ class FileSystem {
   const Node* Find(const WideText& path) const;
   bool ParentExists(const WideText& path) const;
   Node& Create(const WideText& path, bool directory);
+  // A new file or folder the program makes: its owner and access as the account and the
+  // folder give them.
+  Node& CreateAsProgram(const WideText& path, bool directory);
   void Erase(const WideText& path);
   // Removes a file whose deletion waited for its handles once none is open any more.
   void FinishPendingDelete(const WideText& key);

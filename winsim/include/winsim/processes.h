@@ -47,6 +47,20 @@ class Processes {
   // What GetTempPathW reports: the temporary folder of the account the program runs as, with
   // its trailing backslash. The folder is not staged: a test adds it when it wants it to exist.
   WideText tempDirectory = u"C:\\Users\\admin\\AppData\\Local\\Temp\\";
+  // The account the program runs as: its token's user, a security identifier in text form. By
+  // default an administrator's own account; "S-1-5-18" is the system account.
+  std::string tokenUser = "S-1-5-21-1000-1000-1000-1001";
+  // The owner a new file or folder gets: the system account for itself, else the
+  // Administrators group (the default owner of an elevated administrator's token).
+  std::string DefaultOwner() const;
+  // False for a system whose kernel32 lacks GetTempPath2W (GetProcAddress fails), as Wine 8.0
+  // and Windows releases before it came.
+  bool hasGetTempPath2 = true;
+  // What GetTempPath2W reports for the system account (other accounts get tempDirectory).
+  WideText systemTempDirectory = u"C:\\Windows\\SystemTemp\\";
+  // The environment variables, for GetEnvironmentVariableW; names compared ignoring case.
+  std::map<WideText, WideText> environment = {{u"ProgramData", u"C:\\ProgramData"}};
+
   // The flags of the last successful SetDefaultDllDirectories call; 0 when it was never made.
   DWORD defaultDllDirectories = 0;
   // False for a system whose kernel32 lacks SetDefaultDllDirectories (GetProcAddress fails).
@@ -116,5 +130,9 @@ class Processes {
   std::map<DWORD, Process> processes_;
   DWORD nextProcessId_ = 0x200;
 };
+
+// The export of kernel32 that GetProcAddress finds when hasGetTempPath2 is set: the system
+// account's folder, or tempDirectory for any other account.
+DWORD WINAPI GetTempPath2W(DWORD BufferLength, LPWSTR Buffer);
 
 }  // namespace winsim

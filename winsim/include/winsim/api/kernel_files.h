@@ -1,5 +1,5 @@
-// kernel32: files, their attributes and information, deletion, moves now and moves scheduled
-// for the next boot.
+// kernel32: files and folders, their attributes and information, the path an open handle
+// reaches, deletion, renames by handle, moves now and moves scheduled for the next boot.
 #pragma once
 
 #include "winsim/api/base.h"
@@ -29,8 +29,13 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
 #define GENERIC_WRITE 0x40000000u
 #define GENERIC_EXECUTE 0x20000000u
 #define GENERIC_ALL 0x10000000u
+#define FILE_READ_DATA 0x0001
 #define FILE_WRITE_DATA 0x0002
 #define FILE_APPEND_DATA 0x0004
+#define FILE_ADD_FILE 0x0002
+#define FILE_ADD_SUBDIRECTORY 0x0004
+#define FILE_DELETE_CHILD 0x0040
+#define FILE_READ_ATTRIBUTES 0x0080
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
 #define FILE_SHARE_DELETE 0x00000004
@@ -47,6 +52,9 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define FILE_NAME_NORMALIZED 0x0
+#define VOLUME_NAME_DOS 0x0
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
 #define MOVEFILE_COPY_ALLOWED 0x00000002
@@ -65,3 +73,29 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
 BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
                                        LPBY_HANDLE_FILE_INFORMATION lpFileInformation);
 BOOL WINAPI MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
+
+BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+// Long names only exist here: the path comes back as given when it exists.
+DWORD WINAPI GetLongPathNameW(LPCWSTR lpszShortPath, LPWSTR lpszLongPath, DWORD cchBuffer);
+// The "\\?\C:\..." path of the file or folder the handle really reaches (links resolved).
+DWORD WINAPI GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFilePath,
+                                       DWORD dwFlags);
+HANDLE WINAPI ReOpenFile(HANDLE hOriginalFile, DWORD dwDesiredAccess, DWORD dwShareMode,
+                         DWORD dwFlagsAndAttributes);
+
+typedef enum _FILE_INFO_BY_HANDLE_CLASS {
+  FileBasicInfo = 0,
+  FileStandardInfo = 1,
+  FileNameInfo = 2,
+  FileRenameInfo = 3,
+} FILE_INFO_BY_HANDLE_CLASS;
+typedef struct _FILE_RENAME_INFO {
+  BOOL ReplaceIfExists;
+  HANDLE RootDirectory;
+  DWORD FileNameLength;  // bytes, without a terminator
+  WCHAR FileName[1];
+} FILE_RENAME_INFO, *PFILE_RENAME_INFO;
+// Only FileRenameInfo is simulated: the handle needs DELETE access; the new name is a full path.
+BOOL WINAPI SetFileInformationByHandle(HANDLE hFile,
+                                       FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+                                       LPVOID lpFileInformation, DWORD dwBufferSize);

@@ -1,0 +1,39 @@
+#include "log_file_sink.h"
+
+namespace {
+constexpr uint64_t kPieceUnits = 1024;
+}  // namespace
+
+void LogFileSink::Open(HANDLE file) {
+  file_.reset(file);
+  failed_ = false;
+}
+
+void LogFileSink::Append(const WCHAR* text, uint64_t units) {
+  char bytes[kPieceUnits * 3];  // UTF-8 needs at most three bytes per UTF-16 unit
+  while (units != 0 && file_.valid() && !failed_) {
+    uint64_t piece = units < kPieceUnits ? units : kPieceUnits;
+    // A high surrogate stays with its low half, in the next piece.
+    if (piece < units && text[piece - 1] >= 0xD800 && text[piece - 1] <= 0xDBFF) --piece;
+    int count = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(piece), bytes,
+                                    static_cast<int>(sizeof(bytes)), nullptr, nullptr);
+    failed_ = count <= 0;
+    const char* at = bytes;
+    while (count > 0) {
+      DWORD written = 0;
+      if (!WriteFile(file_.get(), at, static_cast<DWORD>(count), &written, nullptr) ||
+          written == 0) {
+        break;
+      }
+      at += written;
+      count -= static_cast<int>(written);
+    }
+    if (count > 0) failed_ = true;
+    text += piece;
+    units -= piece;
+  }
+}
+
+void LogFileSink::Close() {
+  file_.reset();
+}
