@@ -174,11 +174,12 @@ bool RunPrintServers() {
     int code = Run(machine, "serverinstall");
     uint64_t simulatedMs = machine.ElapsedMilliseconds() - startMs;
     unsigned calls = TotalCalls(machine) - startCalls;
-    printf("serverinstall with %4d printers exit %3d: %6u platform calls, %.1f per printer; %5llu "
-           "ms simulated, %.1f per printer",
-           kCounts[i], code, calls, static_cast<double>(calls) / kCounts[i],
-           static_cast<unsigned long long>(simulatedMs),
-           static_cast<double>(simulatedMs) / kCounts[i]);
+    printf(
+        "serverinstall with %4d printers exit %3d: %6u platform calls, %.1f per printer; %5llu "
+        "ms simulated, %.1f per printer",
+        kCounts[i], code, calls, static_cast<double>(calls) / kCounts[i],
+        static_cast<unsigned long long>(simulatedMs),
+        static_cast<double>(simulatedMs) / kCounts[i]);
     if (i > 0) {
       marginal[i] = static_cast<double>(calls - previousCalls) / (kCounts[i] - kCounts[i - 1]);
       printf("; each printer more: %.1f calls", marginal[i]);

@@ -134,8 +134,9 @@ bool StagePrinters(WCHAR** argv) {
     wsprintfW(comment, L"comment=queue %d", i);
     wsprintfW(location, L"location=floor %d", i);
     wsprintfW(subKey, L"subkey=key-%d", i);
-    WCHAR* arguments[] = {name, const_cast<WCHAR*>(port), const_cast<WCHAR*>(driver),
-                          comment, location, subKey, const_cast<WCHAR*>(L"default")};
+    WCHAR* arguments[] = {
+        name,   const_cast<WCHAR*>(port),      const_cast<WCHAR*>(driver), comment, location,
+        subKey, const_cast<WCHAR*>(L"default")};
     ok = StagePrinter(i == 1 ? 7 : 6, arguments);
   }
   return ok;
