@@ -32,7 +32,7 @@ stage() {  # stage name command...: runs one stage, counting its tests
   failed=$((failed + ${f:-0}))
   # Summary lines some tests print for this output (the fault sweep, the conformance probe,
   # the Wine benchmark).
-  grep -E '^(fault sweep|platform conformance|installer size: |install on Wine: |uninstall on Wine: |reinstall with [0-9]+ printers on Wine: )' \
+  grep -E '^(fault sweep|kill sweep|platform conformance|installer size: |install on Wine: |uninstall on Wine: |reinstall with [0-9]+ printers on Wine: )' \
     "$log" | sed 's/^/   /'
   if [ $rc -eq 0 ]; then
     echo "   ok (${p:-0} passed)"

@@ -21,7 +21,8 @@
 ;   uninstall  2    done
 ;              100  errors (same log)
 ;              101  done, files in use are deleted at the next restart
-;   removetray 6    always: the tray companion is stopped and its file and Run value are gone
+;   removetray 6    the tray companion is stopped and its file and Run value are gone
+;              100  another run of the installer kept the run lock: nothing was done
 ;   onChkDrv   103  the installed driver is recent enough, 3 it is not (or none is installed):
 ;                   usable as a detection rule by deployment tools
 ;   anything else   the installer did not run as expected (not found, crashed, unknown mode)
@@ -121,7 +122,8 @@ FunctionEnd
 
 Section "${PRODUCT}"
   SetOutPath "$INSTDIR"
-  ; A previous copy's companion holds vextray.exe: stop it first (removetray always answers 6).
+  ; A previous copy's companion holds vextray.exe: stop it first (6; 100 when another run of the
+  ; installer kept its lock, and then the install below waits for that run as well).
   ${If} ${FileExists} "$INSTDIR\${INSTALLER}"
     !insertmacro RunInstaller removetray
   ${EndIf}

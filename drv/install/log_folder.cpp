@@ -92,14 +92,14 @@ UniqueFile LogFolder::OpenForAppending(const WCHAR* name, uint64_t& size) const 
   WString path = path_.Copy();
   path.Append(name);
   // Shared in every way, so that a viewer may keep the file open meanwhile.
-  UniqueFile file(CreateFileW(
-      path.Text(), FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  UniqueFile file(CreateFileW(path.Text(), FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                              kShareAll, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   BY_HANDLE_FILE_INFORMATION information;
   if (!folder_ || !file || !GetFileInformationByHandle(file.get(), &information) ||
       information.nNumberOfLinks != 1 ||
-      (information.dwFileAttributes &
-       (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) !=
+          0 ||
       !Reaches(file.get(), path) || !OwnedAndWritableByTrustedOnly(file.get())) {
     return UniqueFile();
   }
@@ -121,8 +121,8 @@ bool LogFolder::RenameByHandle(HANDLE file, const WCHAR* newName) const {
   lstrcpynW(rename.info.FileName, target.Text(), MAX_PATH + 1);
   // Opened anew from the handle, not by its name, for the delete access a rename needs.
   UniqueFile renaming(ReOpenFile(file, DELETE, kShareAll, 0));
-  return renaming && SetFileInformationByHandle(renaming.get(), FileRenameInfo, &rename.info,
-                                                sizeof(rename));
+  return renaming &&
+         SetFileInformationByHandle(renaming.get(), FileRenameInfo, &rename.info, sizeof(rename));
 }
 
 bool LogFolder::ReadAccount() {
@@ -142,8 +142,7 @@ bool LogFolder::FindPath(WString& path) const {
 
 bool LogFolder::Trusted(PSID sid) const {
   return IsWellKnownSid(sid, WinLocalSystemSid) ||
-         IsWellKnownSid(sid, WinBuiltinAdministratorsSid) ||
-         EqualSid(sid, account_.user.User.Sid);
+         IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || EqualSid(sid, account_.user.User.Sid);
 }
 
 bool LogFolder::Reaches(HANDLE object, const WString& path) const {
@@ -180,8 +179,7 @@ bool LogFolder::OwnedAndWritableByTrustedOnly(HANDLE object) const {
     }
     if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;  // kinds not read here
     const ACCESS_ALLOWED_ACE* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
-    if ((allowed->Mask & kWriteRights) != 0 &&
-        !Trusted(const_cast<DWORD*>(&allowed->SidStart))) {
+    if ((allowed->Mask & kWriteRights) != 0 && !Trusted(const_cast<DWORD*>(&allowed->SidStart))) {
       return false;
     }
   }

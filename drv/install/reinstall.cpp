@@ -6,6 +6,7 @@
 #include "spooler/port_monitor_install.h"
 #include "spooler/printer_creation.h"
 #include "spooler/printer_driver.h"
+#include "spooler/saved_printer_records.h"
 #include "spooler/spooler_service.h"
 #include "tray/tray.h"
 
@@ -25,6 +26,7 @@ void ReInstall(InstallState& state) {
   if (state.installMonitor) InstallPortMonitor(state);
   InstallPrinterDriver(state);
   RestorePrinters(state);
+  DropAllPrinterRecords();
   StartTray(state);
   if (state.pendingDeletes != nullptr) {
     RetryPendingDeletes(state);

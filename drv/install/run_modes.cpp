@@ -10,6 +10,7 @@
 #include "log_file.h"
 #include "log_window.h"
 #include "queries/queries.h"
+#include "run_lock.h"
 #include "sequences.h"
 #include "tray/tray.h"
 #include "window_station.h"
@@ -27,16 +28,32 @@ void ShowLogWhenWanted(InstallState& state, HWND owner) {
   if (state.errorCount != 0 || ShiftIsDown()) LogWindow(state, owner);
 }
 
+// Builds the state of an install or uninstall: its first log line, the run lock, the log file,
+// then the rest. False when the lock is not held (the log says why): nothing else has been done.
+bool StartLockedRun(InstallState& state, unsigned options, const WCHAR* keyword, RunLock& lock) {
+  BeginInstallState(state, options);
+  if (!lock.Acquire(&state)) return false;
+  // Opened only under the lock, so that two runs never interleave their lines in the file.
+  StartRunLog(state, keyword);
+  CompleteInstallState(state, options);
+  return true;
+}
+
+// The lock goes before the log window opens: a window that waits for a click must not hold
+// back another run.
 int RunInstall(unsigned options, const WCHAR* keyword, HWND owner) {
   CloseHelpWindows();
   InstallState state;
-  CreateInstallState(state, options);
-  StartRunLog(state, keyword);
-  LogLine(state, L"##0010");
-  ReInstall(state);
-  unsigned scheduled = ScheduleDeletesAtReboot(state);
-  int exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitInstalled);
+  RunLock lock;
+  int exitCode = kExitErrors;
+  if (StartLockedRun(state, options, keyword, lock)) {
+    LogLine(state, L"##0010");
+    ReInstall(state);
+    unsigned scheduled = ScheduleDeletesAtReboot(state);
+    exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitInstalled);
+  }
   FinishRunLog(state, keyword, exitCode);
+  lock.Release();
   ShowLogWhenWanted(state, owner);
   LogLine(state, L"##0020");
   ReleaseInstallState(state);
@@ -46,15 +63,26 @@ int RunInstall(unsigned options, const WCHAR* keyword, HWND owner) {
 int RunUninstall(const WCHAR* keyword, HWND owner) {
   CloseHelpWindows();
   InstallState state;
-  CreateInstallState(state, OptionX64);
-  StartRunLog(state, keyword);
-  FullUninstall(state);
-  unsigned scheduled = ScheduleDeletesAtReboot(state);
-  int exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitUninstalled);
+  RunLock lock;
+  int exitCode = kExitErrors;
+  if (StartLockedRun(state, OptionX64, keyword, lock)) {
+    FullUninstall(state);
+    unsigned scheduled = ScheduleDeletesAtReboot(state);
+    exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitUninstalled);
+  }
   FinishRunLog(state, keyword, exitCode);
+  lock.Release();
   ShowLogWhenWanted(state, owner);
   ReleaseInstallState(state);
   return exitCode;
+}
+
+// Keeps no log: a lock it cannot have ends the run with 100 and nothing done.
+int RunRemoveTray() {
+  RunLock lock;
+  if (!lock.Acquire(nullptr)) return kExitErrors;
+  StopTray();
+  return kExitNoMode;
 }
 
 int RunPostRebootCheck() {
@@ -79,8 +107,7 @@ int ExecuteMode(RunMode mode, const WCHAR* keyword, HWND owner) {
     case RunMode::Uninstall:
       return RunUninstall(keyword, owner);
     case RunMode::RemoveTray:
-      StopTray();
-      return kExitNoMode;
+      return RunRemoveTray();
     case RunMode::Install:
       return RunInstall(OptionX64, keyword, owner);
     case RunMode::InstallWithoutTray:

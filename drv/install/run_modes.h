@@ -1,9 +1,12 @@
 // The run modes: each mode's sequence of operations and its exit code.
 //
-// The install and uninstall modes close the help windows, build one InstallState, run their
-// sequence, hand what could not be deleted to the reboot scheduling, append the log to the log
-// file on disk, show the log window when an error was reported or Shift is held (never where no
-// user can see it), and release the state. The other modes keep no log.
+// The install and uninstall modes close the help windows, build one InstallState (taking the
+// run lock after its first log line), run their sequence, hand what could not be deleted to the
+// reboot scheduling, append the log to the log file on disk, let go of the lock, show the log
+// window when an error was reported or Shift is held (never where no user can see it), and
+// release the state. A run that cannot have the lock runs no sequence and exits with 100.
+// "removetray" takes the lock too, without a log (100 when it cannot have it); the queries take
+// none. The other modes keep no log.
 #pragma once
 
 #include <windows.h>

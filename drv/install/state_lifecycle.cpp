@@ -1,6 +1,5 @@
 #include "state_lifecycle.h"
 
-#include "files/pending_deletes.h"
 #include "foundation/error_codes.h"
 #include "foundation/handles.h"
 #include "foundation/install_log.h"
@@ -87,14 +86,23 @@ void FindSystemDirectory(InstallState& state) {
 }  // namespace
 
 void CreateInstallState(InstallState& state, unsigned options) {
+  BeginInstallState(state, options);
+  CompleteInstallState(state, options);
+}
+
+void BeginInstallState(InstallState& state, unsigned options) {
   ReleaseInstallState(state);
   state.errorCount = 0;
   state.indent = 0;
+  state.keptPrinters = 0;
   LogLine(state, L"vexaWriter %d", kBuildNumber);
   state.checkMonitorVersion = 0;
   state.installMonitor = 1;
   state.installTray = (options & OptionNoTray) != 0 ? 0 : 1;
   state.copyMonitor = 1;
+}
+
+void CompleteInstallState(InstallState& state, unsigned options) {
   CheckSpooler(state);
   ChooseFileSet(state, (options & OptionX64) != 0);
   FreeRetargetedPrinters(state);
@@ -112,19 +120,4 @@ void ChooseFileSet(InstallState& state, bool x64) {
   state.uiFile = files.uiFile;
   FindDriverDirectory(state);
   state.helpFile = kHelpFile;
-}
-
-InstallState::~InstallState() {
-  ReleaseInstallState(*this);
-}
-
-void ReleaseInstallState(InstallState& state) {
-  FreeRetargetedPrinters(state);
-  ReleasePrinterSnapshot(state.printers);
-  FreeSavedPrinters(state.savedPrinters);
-  FreePendingDeletes(state.pendingDeletes);
-  state.driverDir.Release();
-  state.logText.Release();
-  state.systemDir.Release();
-  state.moduleDir.Release();
 }

@@ -1,6 +1,7 @@
-// Building and releasing the InstallState of an install or uninstall run. Building it checks the
-// spooler, asks the spooler for its driver directory and takes the printer snapshot; releasing
-// it frees what the steps left in it. Both sit above the steps they call.
+// Building the InstallState of an install or uninstall run: it checks the spooler, asks the
+// spooler for its driver directory and takes the printer snapshot, so it sits above the steps
+// it calls. Its release (ReleaseInstallState, install_state.h) frees only what the record holds
+// and sits with the record.
 #pragma once
 
 #include "foundation/install_state.h"
@@ -10,7 +11,10 @@
 // program's directory and the system directory, and takes the printer snapshot with the default
 // printer marked. Never fails as a whole: what it cannot obtain is reported and left empty.
 void CreateInstallState(InstallState& state, unsigned options);
+// Its two halves, for a run that takes the run lock between them: the first sets the record
+// empty, writes the first log line and sets the flags; the second does the rest, which reads
+// what another run changes (the spooler check may start the spooler).
+void BeginInstallState(InstallState& state, unsigned options);
+void CompleteInstallState(InstallState& state, unsigned options);
 // Fills isX64, the file and environment names, and driverDir (with its trailing backslash).
 void ChooseFileSet(InstallState& state, bool x64);
-// Frees everything the record owns, in a fixed order; safe to call more than once.
-void ReleaseInstallState(InstallState& state);

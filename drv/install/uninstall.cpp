@@ -8,6 +8,7 @@
 #include "spooler/port_monitor_removal.h"
 #include "spooler/printer_driver.h"
 #include "spooler/printer_removal.h"
+#include "spooler/saved_printer_records.h"
 #include "spooler/spooler_service.h"
 #include "tray/tray.h"
 
@@ -44,6 +45,9 @@ void UnInstall(InstallState& state) {
 }
 
 void FullUninstall(InstallState& state) {
+  // The printers an unfinished reinstall left records of are to go, not to come back with the
+  // next install.
+  DropAllPrinterRecords();
   UnInstall(state);
   SweepBootTimeDeletes();
   if (state.pendingDeletes == nullptr) return;

@@ -47,8 +47,7 @@ void ObserveSecurity(const char* key, const Account& account, HANDLE object) {
     if (!GetAce(access, i, &entry)) continue;
     const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
     if (allowed->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
-        (allowed->Header.AceFlags & INHERIT_ONLY_ACE) == 0 &&
-        (allowed->Mask & writeRights) != 0 &&
+        (allowed->Header.AceFlags & INHERIT_ONLY_ACE) == 0 && (allowed->Mask & writeRights) != 0 &&
         !Trusted(account, const_cast<DWORD*>(&allowed->SidStart))) {
       othersWrite = true;
     }
@@ -123,7 +122,9 @@ void ProbeLogFolder() {
   GetTempPathW(MAX_PATH + 1, temp);
   length = GetLongPathNameW(temp, full, MAX_PATH + 1);
   Observe("logdir.temp_long_form", "%s",
-          length == 0 ? "fail" : lstrcmpiW(full, temp) == 0 ? "as given" : "other");
+          length == 0                  ? "fail"
+          : lstrcmpiW(full, temp) == 0 ? "as given"
+                                       : "other");
   HANDLE folder = OpenFolder(temp);
   ObserveCall("logdir.temp_open", folder != INVALID_HANDLE_VALUE);
   if (folder != INVALID_HANDLE_VALUE) {
@@ -148,8 +149,8 @@ void ProbeLogFolder() {
   ObserveCall("logdir.made_open", folder != INVALID_HANDLE_VALUE);
   if (folder == INVALID_HANDLE_VALUE) return;
   ObserveSecurity("logdir.made_security", account, folder);
-  HANDLE plain = CreateFileW(made, READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
+  HANDLE plain =
+      CreateFileW(made, READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ObserveCall("logdir.folder_without_backup_semantics", plain != INVALID_HANDLE_VALUE);
   if (plain != INVALID_HANDLE_VALUE) CloseHandle(plain);
 

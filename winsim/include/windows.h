@@ -10,6 +10,7 @@
 #include "winsim/api/kernel_process_creation.h"
 #include "winsim/api/kernel_sync.h"
 #include "winsim/api/kernel_version.h"
+#include "winsim/api/kernel_namespaces.h"
 #include "winsim/api/registry.h"
 #include "winsim/api/security.h"
 #include "winsim/api/services.h"

@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "winsim/desktop.h"
+#include "winsim/mutexes.h"
 #include "winsim/processes.h"
 
 using winsim::Desktop;
@@ -88,6 +89,7 @@ INT_PTR WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND
   winsim::ShownDialog shown;
   shown.templateId = id;
   shown.owner = hWndParent;
+  shown.mutexesOwned = Machine::Current().mutexes().OwnedBy(winsim::Processes::kProgramProcessId);
   while (!Ended(desktop, dialog)) {
     if (desktop.userActions.empty()) {
       fprintf(stderr, "winsim: dialog %u is still open and the user has nothing more to do\n",

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "security_internal.h"
+#include "winsim/security.h"
 #include "winsim/files.h"
 #include "winsim/machine.h"
 
@@ -45,8 +46,7 @@ DWORD WINAPI GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD 
   return static_cast<DWORD>(path.size());
 }
 
-BOOL WINAPI SetFileInformationByHandle(HANDLE hFile,
-                                       FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+BOOL WINAPI SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
                                        LPVOID lpFileInformation, DWORD dwBufferSize) {
   WINSIM_ENTER_OR_FAIL(FALSE);
   std::shared_ptr<FileSystem::OpenFile> open;
@@ -80,31 +80,36 @@ BOOL WINAPI SetFileInformationByHandle(HANDLE hFile,
 }
 
 DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
-                             SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner,
-                             PSID* ppsidGroup, PACL* ppDacl, PACL* ppSacl,
+                             SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner, PSID* ppsidGroup,
+                             PACL* ppDacl, PACL* ppSacl,
                              PSECURITY_DESCRIPTOR* ppSecurityDescriptor) {
   if (DWORD injected = winsim::EnterCall(__func__)) return injected;
+  if (ObjectType == SE_KERNEL_OBJECT) {
+    return winsim::KernelObjectSecurityInfo(handle, ObjectType, SecurityInfo, ppsidOwner,
+                                            ppsidGroup, ppDacl, ppSacl, ppSecurityDescriptor);
+  }
   std::shared_ptr<FileSystem::OpenFile> open;
   const FileSystem::Node* node = NodeOf(handle, &open);
   if (node == nullptr) return ERROR_INVALID_HANDLE;
   bool wantsOwner = (SecurityInfo & OWNER_SECURITY_INFORMATION) != 0;
   bool wantsAccess = (SecurityInfo & DACL_SECURITY_INFORMATION) != 0;
   if (ObjectType != SE_FILE_OBJECT || ppSecurityDescriptor == nullptr || ppsidGroup != nullptr ||
-      ppSacl != nullptr || (SecurityInfo & ~(OWNER_SECURITY_INFORMATION |
-                                             DACL_SECURITY_INFORMATION)) != 0) {
+      ppSacl != nullptr ||
+      (SecurityInfo & ~(OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION)) != 0) {
     return ERROR_INVALID_PARAMETER;  // only what the program reads is simulated
   }
   if ((open->desired & (READ_CONTROL | GENERIC_READ | GENERIC_ALL)) == 0) {
     return ERROR_ACCESS_DENIED;
   }
-  void* block = winsim::MakeDescriptor(wantsOwner ? &node->owner : nullptr,
-                                       wantsAccess ? &node->access : nullptr,
-                                       node->accessProtected);
+  void* block =
+      winsim::MakeDescriptor(wantsOwner ? &node->owner : nullptr,
+                             wantsAccess ? &node->access : nullptr, node->accessProtected);
   SECURITY_DESCRIPTOR_RELATIVE header;
   memcpy(&header, block, sizeof(header));
   BYTE* bytes = static_cast<BYTE*>(block);
   if (ppsidOwner != nullptr) *ppsidOwner = wantsOwner ? bytes + header.Owner : nullptr;
-  if (ppDacl != nullptr) *ppDacl = wantsAccess ? reinterpret_cast<PACL>(bytes + header.Dacl) : nullptr;
+  if (ppDacl != nullptr)
+    *ppDacl = wantsAccess ? reinterpret_cast<PACL>(bytes + header.Dacl) : nullptr;
   *ppSecurityDescriptor = block;
   return ERROR_SUCCESS;
 }

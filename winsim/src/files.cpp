@@ -112,8 +112,8 @@ void FileSystem::SetOwner(const WideText& path, const std::string& sid) {
 
 void FileSystem::AllowWrites(const WideText& path, const std::string& sid) {
   if (Node* node = Find(path)) {
-    node->access.push_back({sid, kWriteAccess, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
-                            ACCESS_ALLOWED_ACE_TYPE});
+    node->access.push_back(
+        {sid, kWriteAccess, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, ACCESS_ALLOWED_ACE_TYPE});
   }
 }
 
@@ -187,11 +187,17 @@ void FileSystem::HoldAsLoadedModule(const WideText& path, const std::string& hol
   if (Node* node = Find(path)) node->holdDeleteError = ERROR_ACCESS_DENIED;
 }
 
+void FileSystem::HoldForRefusals(const WideText& path, unsigned refusals, DWORD error) {
+  Hold(path, "process", error);
+  if (Node* node = Find(path)) node->refusalsLeft = refusals;
+}
+
 void FileSystem::ReleaseHold(const WideText& path) {
   Node* node = Find(path);
   if (node != nullptr) {
     node->holder.clear();
     node->holdDeleteError = 0;
+    node->refusalsLeft = 0;
   }
 }
 
@@ -473,6 +479,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
   }
   if (existed && writes && !node->holder.empty()) {
     SetLastError(node->holdError);
+    if (node->refusalsLeft != 0 && --node->refusalsLeft == 0) Files().ReleaseHold(path);
     return INVALID_HANDLE_VALUE;
   }
   if (existed && !SharingAllows(*node, access, dwDesiredAccess, dwShareMode)) {
@@ -605,8 +612,8 @@ HANDLE WINAPI ReOpenFile(HANDLE hOriginalFile, DWORD dwDesiredAccess, DWORD dwSh
                          DWORD dwFlagsAndAttributes) {
   (void)dwFlagsAndAttributes;
   WINSIM_ENTER_OR_FAIL(INVALID_HANDLE_VALUE);
-  auto original =
-      Machine::Current().LookupHandle<FileSystem::OpenFile>(hOriginalFile, winsim::HandleKind::File);
+  auto original = Machine::Current().LookupHandle<FileSystem::OpenFile>(hOriginalFile,
+                                                                        winsim::HandleKind::File);
   FileSystem::Node* node = original ? Files().Find(original->key) : nullptr;
   if (node == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);

@@ -4,9 +4,13 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <windows.h>
+#include <winspool.h>
+
 #include "winsim/desktop.h"
 #include "winsim/files.h"
 #include "winsim/mutexes.h"
+#include "winsim/namespaces.h"
 #include "winsim/processes.h"
 #include "winsim/registry.h"
 #include "winsim/services.h"
@@ -38,6 +42,10 @@ const char* HandleKindName(HandleKind kind) {
       return "Service";
     case HandleKind::Printer:
       return "Printer";
+    case HandleKind::Namespace:
+      return "Namespace";
+    case HandleKind::Boundary:
+      return "Boundary";
     case HandleKind::Other:
       return "Other";
   }
@@ -51,6 +59,7 @@ Machine::Machine()
       desktop_(std::make_unique<Desktop>()),
       processes_(std::make_unique<Processes>()),
       mutexes_(std::make_unique<Mutexes>()),
+      namespaces_(std::make_unique<PrivateNamespaces>()),
       spooler_(std::make_unique<Spooler>()) {
   if (g_current != nullptr) {
     fprintf(stderr, "winsim: only one Machine may exist at a time\n");
@@ -78,11 +87,31 @@ bool Machine::Exists() {
 }
 
 void Machine::Advance(DWORD milliseconds) {
-  tickCount_ += milliseconds;  // wraps like the real tick count
-  elapsed_ += milliseconds;
+  const uint64_t target = elapsed_ + milliseconds;
+  while (!timers_.empty() && timers_.begin()->first <= target) {
+    auto due = timers_.begin();
+    uint64_t at = due->first > elapsed_ ? due->first : elapsed_;
+    std::function<void()> action = std::move(due->second);
+    timers_.erase(due);
+    tickCount_ += static_cast<DWORD>(at - elapsed_);  // wraps like the real tick count
+    elapsed_ = at;
+    action();
+  }
+  tickCount_ += static_cast<DWORD>(target - elapsed_);
+  elapsed_ = target;
+}
+
+void Machine::At(uint64_t at, std::function<void()> action) {
+  timers_.emplace(at, std::move(action));
+}
+
+std::optional<uint64_t> Machine::NextTimer() const {
+  if (timers_.empty()) return std::nullopt;
+  return timers_.begin()->first;
 }
 
 void Machine::SleepFor(DWORD milliseconds) {
+  if (ended_) return;
   ++sleepCount_;
   Advance(milliseconds);
 }
@@ -100,7 +129,79 @@ unsigned Machine::CallCount(const std::string& function) const {
   return found == callCounts_.end() ? 0 : found->second;
 }
 
+namespace {
+// The calls a dead program may still make: they act on its own memory and text only.
+bool ActsOnOwnMemoryOnly(const char* function) {
+  static const char* const kNames[] = {"GlobalAlloc",
+                                       "GlobalFree",
+                                       "LocalAlloc",
+                                       "LocalFree",
+                                       "MultiByteToWideChar",
+                                       "WideCharToMultiByte",
+                                       "GetTickCount",
+                                       "GetLocalTime",
+                                       "GetCommandLineW",
+                                       "CommandLineToArgvW",
+                                       "FormatMessageW",
+                                       "CreateBoundaryDescriptorW",
+                                       "AddSIDToBoundaryDescriptor",
+                                       "DeleteBoundaryDescriptor"};
+  for (const char* name : kNames) {
+    if (strcmp(name, function) == 0) return true;
+  }
+  return false;
+}
+}  // namespace
+
+void Machine::EndProgramAtCall(uint64_t nth) {
+  endAtCall_ = totalCalls_ + nth;
+}
+
+void Machine::StartProgramAgain() {
+  ended_ = false;
+  endAtCall_ = 0;
+}
+
+void Machine::EndProgram() {
+  ended_ = true;
+  mutexes_->AbandonAllOf(Processes::kProgramProcessId);
+  // The platform closes what the process left open, each as its own close call would.
+  std::vector<std::pair<const void*, HandleKind>> open;
+  for (const auto& entry : handles_) open.push_back({entry.first, entry.second.kind});
+  closingAtExit_ = true;
+  for (const auto& [handle, kind] : open) {
+    HANDLE h = const_cast<HANDLE>(handle);
+    switch (kind) {
+      case HandleKind::RegistryKey:
+        RegCloseKey(static_cast<HKEY>(h));
+        break;
+      case HandleKind::ServiceManager:
+      case HandleKind::Service:
+        CloseServiceHandle(static_cast<SC_HANDLE>(h));
+        break;
+      case HandleKind::Printer:
+        ClosePrinter(h);
+        break;
+      case HandleKind::Module:
+        FreeLibrary(static_cast<HMODULE>(h));
+        break;
+      case HandleKind::Namespace:
+        ClosePrivateNamespace(h, 0);
+        break;
+      case HandleKind::Boundary:  // the program's own memory, which its code still frees
+        break;
+      default:
+        CloseHandle(h);
+        break;
+    }
+  }
+  closingAtExit_ = false;
+}
+
 DWORD Machine::EnterCall(const char* function) {
+  if (closingAtExit_) return 0;
+  if (++totalCalls_ == endAtCall_ && !ended_) EndProgram();
+  if (ended_ && !ActsOnOwnMemoryOnly(function)) return kEndedProcessError;
   unsigned call = ++callCounts_[function];
   auto found = faults_.find(function);
   if (found == faults_.end()) return 0;

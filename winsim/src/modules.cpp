@@ -1,14 +1,16 @@
 // LoadLibraryExW and GetProcAddress for the system libraries the installer reaches at run time.
 // Only simulated system libraries can be loaded, by bare name or from the system directory;
 // each load gives a handle of its own (kind Module), released with FreeLibrary. kernel32 is
-// always there: GetModuleHandleW gives its fixed handle, which exports only
-// SetDefaultDllDirectories and GetTempPath2W, each only on a machine that has it.
+// always there: GetModuleHandleW gives its fixed handle, which exports what the installer looks
+// up at run time: SetDefaultDllDirectories and GetTempPath2W on a machine that has each, and the
+// boundary and private-namespace calls as the machine's namespaces are present or missing.
 #include <windows.h>
 #include <winspool.h>
 
 #include <string.h>
 
 #include "winsim/machine.h"
+#include "winsim/namespaces.h"
 #include "winsim/processes.h"
 #include "winsim/spooler.h"
 #include "winsim/text.h"
@@ -53,6 +55,32 @@ const SystemLibrary* FindLibrary(const WideText& path) {
   }
   for (const SystemLibrary& library : SystemLibraries()) {
     if (winsim::EqualsIgnoringCase(fileName, library.fileName)) return &library;
+  }
+  return nullptr;
+}
+
+// kernel32's exports that are found at run time, as far as this machine has them. Without
+// private namespaces only the boundary descriptor's creation and its (crashing) stub are there.
+FARPROC KernelExport(const char* name) {
+  Machine& machine = Machine::Current();
+  bool namespaces = machine.namespaces().present;
+  struct Entry {
+    const char* name;
+    bool present;
+    FARPROC address;
+  } exports[] = {
+      {"SetDefaultDllDirectories", machine.processes().hasSetDefaultDllDirectories,
+       AsProc(&SetDefaultDllDirectories)},
+      {"GetTempPath2W", machine.processes().hasGetTempPath2, AsProc(&winsim::GetTempPath2W)},
+      {"CreateBoundaryDescriptorW", true, AsProc(&CreateBoundaryDescriptorW)},
+      {"AddSIDToBoundaryDescriptor", true, AsProc(&AddSIDToBoundaryDescriptor)},
+      {"DeleteBoundaryDescriptor", namespaces, AsProc(&DeleteBoundaryDescriptor)},
+      {"CreatePrivateNamespaceW", namespaces, AsProc(&CreatePrivateNamespaceW)},
+      {"OpenPrivateNamespaceW", namespaces, AsProc(&OpenPrivateNamespaceW)},
+      {"ClosePrivateNamespace", namespaces, AsProc(&ClosePrivateNamespace)},
+  };
+  for (const Entry& entry : exports) {
+    if (strcmp(entry.name, name) == 0) return entry.present ? entry.address : nullptr;
   }
   return nullptr;
 }
@@ -107,16 +135,11 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR lpLibFileName, HANDLE hFile, DWORD dwFlags
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   WINSIM_ENTER_OR_FAIL(nullptr);
   if (hModule == KernelModule()) {
-    const winsim::Processes& processes = Machine::Current().processes();
-    bool named = (reinterpret_cast<ULONG_PTR>(lpProcName) >> 16) != 0;
-    if (named && processes.hasSetDefaultDllDirectories &&
-        strcmp(lpProcName, "SetDefaultDllDirectories") == 0) {
+    FARPROC found =
+        (reinterpret_cast<ULONG_PTR>(lpProcName) >> 16) != 0 ? KernelExport(lpProcName) : nullptr;
+    if (found != nullptr) {
       winsim::PoisonLastError();
-      return AsProc(&SetDefaultDllDirectories);
-    }
-    if (named && processes.hasGetTempPath2 && strcmp(lpProcName, "GetTempPath2W") == 0) {
-      winsim::PoisonLastError();
-      return AsProc(&winsim::GetTempPath2W);
+      return found;
     }
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;

@@ -1,5 +1,5 @@
 // Mutexes and the kernel32 calls that create, release and wait on them. A wait lets the other
-// simulated programs run: the clock moves from one due posted message to the next, so a
+// simulated programs run: the clock moves from one due posted message or timer to the next, so a
 // companion that answers a request within the time-out lets the waiter in at that moment.
 #include "winsim/mutexes.h"
 
@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include "winsim/desktop.h"
+#include "winsim/namespaces.h"
 #include "winsim/processes.h"
 
 using winsim::Machine;
@@ -57,6 +58,15 @@ bool Mutexes::Release(Mutex& mutex, DWORD processId) {
   return true;
 }
 
+std::vector<std::string> Mutexes::OwnedBy(DWORD processId) const {
+  std::vector<std::string> names;
+  for (const auto& entry : named_) {
+    auto mutex = entry.second.lock();
+    if (mutex && mutex->owner == processId) names.push_back(entry.first);
+  }
+  return names;
+}
+
 void Mutexes::AbandonAllOf(DWORD processId) {
   for (auto& entry : named_) {
     auto mutex = entry.second.lock();
@@ -84,6 +94,59 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpN
   HANDLE handle = machine.AddHandle(winsim::HandleKind::Mutex, mutex);
   // The platform sets the last error on success too, so that callers can tell the two apart.
   SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+  return handle;
+}
+
+HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
+                           LPCWSTR lpName) {
+  WINSIM_ENTER_OR_FAIL(nullptr);
+  Machine& machine = Machine::Current();
+  const winsim::Token& token = machine.processes().token;
+  std::string name = lpName != nullptr ? winsim::Utf8(winsim::FromPtr(lpName)) : "";
+  size_t separator = name.find('\\');
+  std::string prefix = separator == std::string::npos ? "" : name.substr(0, separator);
+  if (!prefix.empty() && prefix != "Global" && prefix != "Local") {
+    auto space = machine.namespaces().ByAlias(prefix);
+    if (!space) {
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return nullptr;
+    }
+    name = winsim::PrivateNamespaces::ObjectName(*space, name.substr(separator + 1));
+  }
+  winsim::ObjectSecurity security = winsim::ObjectSecurity::MadeBy(token);
+  if (lpMutexAttributes != nullptr && lpMutexAttributes->lpSecurityDescriptor != nullptr) {
+    if (!winsim::DescriptorSecurity(lpMutexAttributes->lpSecurityDescriptor, &security)) {
+      SetLastError(ERROR_INVALID_SECURITY_DESCR);
+      return nullptr;
+    }
+    if (security.owner.empty()) security.owner = token.defaultOwner;
+  }
+  if (!name.empty()) {
+    bool living = machine.mutexes().Exists(name);
+    if (!living && !token.Holds(security.owner)) {
+      SetLastError(ERROR_INVALID_OWNER);
+      return nullptr;
+    }
+    bool existed = false;
+    auto mutex = machine.mutexes().Open(name, &existed);
+    if (existed && !mutex->security.Grants(token)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+    if (!existed) mutex->security = security;
+    bool abandoned = false;
+    if (bInitialOwner && !existed) Mutexes::TryAcquire(*mutex, kProgram, &abandoned);
+    HANDLE handle = machine.AddHandle(winsim::HandleKind::Mutex, mutex);
+    SetLastError(existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
+  }
+  bool existed = false;
+  auto mutex = machine.mutexes().Open("", &existed);
+  mutex->security = security;
+  bool abandoned = false;
+  if (bInitialOwner) Mutexes::TryAcquire(*mutex, kProgram, &abandoned);
+  HANDLE handle = machine.AddHandle(winsim::HandleKind::Mutex, mutex);
+  SetLastError(ERROR_SUCCESS);
   return handle;
 }
 
@@ -122,6 +185,8 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     }
     const uint64_t now = machine.ElapsedMilliseconds();
     std::optional<uint64_t> next = desktop.NextDeliveryTime();
+    std::optional<uint64_t> timer = machine.NextTimer();
+    if (timer && (!next || *timer < *next)) next = timer;
     if (!next || (!forever && *next > deadline)) {
       if (forever) {
         fprintf(stderr, "winsim: an endless wait on a mutex that nothing will release\n");

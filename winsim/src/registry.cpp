@@ -33,10 +33,35 @@ Registry::Key* Registry::FindKey(const WideText& fullPath) {
 
 Registry::Key& Registry::MakeKey(const WideText& fullPath) {
   WideText folded = FoldCase(fullPath);
-  for (size_t i = 0; i < folded.size(); ++i) {
-    if (folded[i] == u'\\') keys_[folded.substr(0, i)];
+  size_t nameStart = 0;
+  for (size_t i = 0; i <= folded.size(); ++i) {
+    if (i < folded.size() && folded[i] != u'\\') continue;
+    Key& key = keys_[folded.substr(0, i)];
+    if (key.name.empty()) key.name = fullPath.substr(nameStart, i - nameStart);
+    nameStart = i + 1;
   }
   return keys_[folded];
+}
+
+std::vector<const Registry::Key*> Registry::SubKeys(const WideText& fullPath) const {
+  std::vector<const Key*> below;
+  WideText prefix = FoldCase(fullPath) + u"\\";
+  for (auto it = keys_.lower_bound(prefix); it != keys_.end(); ++it) {
+    if (it->first.compare(0, prefix.size(), prefix) != 0) break;
+    if (it->first.find(u'\\', prefix.size()) == WideText::npos) below.push_back(&it->second);
+  }
+  return below;
+}
+
+bool Registry::DeleteTree(const WideText& fullPath) {
+  WideText folded = FoldCase(fullPath);
+  if (keys_.erase(folded) == 0) return false;
+  WideText prefix = folded + u"\\";
+  for (auto it = keys_.lower_bound(prefix);
+       it != keys_.end() && it->first.compare(0, prefix.size(), prefix) == 0;) {
+    it = keys_.erase(it);
+  }
+  return true;
 }
 
 void Registry::CreateKey(HKEY root, const WideText& path) {
@@ -248,6 +273,99 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwTyp
     if (units[count - 1] != 0 && units[count] == 0) cbData += sizeof(WCHAR);
   }
   return SetValue(hKey, winsim::FromPtr(lpValueName), dwType, lpData, cbData);
+}
+
+namespace {
+bool IsStringType(DWORD type) {
+  return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+}  // namespace
+
+LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType,
+                              const BYTE* lpData, DWORD cbData) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  if (!IsStringType(dwType) || lpData == nullptr) {
+    return SetValue(hKey, Narrow(lpValueName), dwType, lpData, cbData);
+  }
+  // The ANSI code page of the simulation maps each byte onto the unit of the same number.
+  std::vector<BYTE> wide;
+  for (DWORD i = 0; i < cbData; ++i) {
+    wide.push_back(lpData[i]);
+    wide.push_back(0);
+  }
+  return SetValue(hKey, Narrow(lpValueName), dwType, wide.data(), static_cast<DWORD>(wide.size()));
+}
+
+LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  auto open = Resolve(hKey);
+  if (!open) return ERROR_INVALID_HANDLE;
+  if (!(open->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+  if (lpData != nullptr && lpcbData == nullptr) return ERROR_INVALID_PARAMETER;
+  Registry::Value* value = FindValue(*open, Narrow(lpValueName));
+  if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+  std::vector<BYTE> data = value->data;
+  if (IsStringType(value->type)) {
+    // Units outside the code page come out as '?'.
+    data.clear();
+    for (size_t i = 0; i + 1 < value->data.size(); i += 2) {
+      unsigned unit = value->data[i] | (value->data[i + 1] << 8);
+      data.push_back(unit <= 0xFF ? static_cast<BYTE>(unit) : static_cast<BYTE>('?'));
+    }
+  }
+  if (lpType != nullptr) *lpType = value->type;
+  DWORD size = static_cast<DWORD>(data.size());
+  if (lpcbData == nullptr) return ERROR_SUCCESS;
+  if (lpData != nullptr && *lpcbData < size) {
+    *lpcbData = size;
+    return ERROR_MORE_DATA;
+  }
+  if (lpData != nullptr && size != 0) memcpy(lpData, data.data(), size);
+  *lpcbData = size;
+  return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lpcchName, LPDWORD,
+                             LPWSTR, LPDWORD, PFILETIME) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  auto open = Resolve(hKey);
+  if (!open) return ERROR_INVALID_HANDLE;
+  if (!(open->access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
+  if (lpName == nullptr || lpcchName == nullptr) return ERROR_INVALID_PARAMETER;
+  std::vector<const Registry::Key*> below = Reg().SubKeys(open->path);
+  if (dwIndex >= below.size()) return ERROR_NO_MORE_ITEMS;
+  const WideText& name = below[dwIndex]->name;
+  if (name.size() + 1 > *lpcchName) return ERROR_MORE_DATA;
+  memcpy(lpName, name.c_str(), (name.size() + 1) * sizeof(char16_t));
+  *lpcchName = static_cast<DWORD>(name.size());
+  return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  auto open = Resolve(hKey);
+  if (!open) return ERROR_INVALID_HANDLE;
+  WideText path = open->path;
+  if (lpSubKey != nullptr && *lpSubKey != 0) path += u"\\" + winsim::FromPtr(lpSubKey);
+  Registry::Key* key = Reg().FindKey(path);
+  if (key == nullptr) return ERROR_FILE_NOT_FOUND;
+  if (key->denied & DELETE) return ERROR_ACCESS_DENIED;
+  if (lpSubKey == nullptr || *lpSubKey == 0) {
+    // Without a subkey the key itself stays, emptied of its values and keys.
+    key->values.clear();
+    for (const Registry::Key* below : Reg().SubKeys(path)) {
+      Reg().DeleteTree(path + u"\\" + below->name);
+    }
+    return ERROR_SUCCESS;
+  }
+  Reg().DeleteTree(path);
+  return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegFlushKey(HKEY hKey) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  return Resolve(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {

@@ -96,8 +96,8 @@ void* MakeDescriptor(const std::string* owner, const std::vector<AccessEntry>* a
       memcpy(&list[at + 4], &entry.mask, 4);
       memcpy(&list[at + 8], sid.data(), sid.size());
     }
-    ACL acl = {ACL_REVISION, 0, static_cast<WORD>(list.size()),
-               static_cast<WORD>(access->size()), 0};
+    ACL acl = {ACL_REVISION, 0, static_cast<WORD>(list.size()), static_cast<WORD>(access->size()),
+               0};
     memcpy(list.data(), &acl, sizeof(acl));
     bytes.insert(bytes.end(), list.begin(), list.end());
   }
@@ -157,8 +157,8 @@ std::string SidOfAlias(const std::string& alias) {
 
 bool RightsOf(const std::string& text, DWORD* mask) {
   static const std::pair<const char*, DWORD> kRights[] = {
-      {"FA", FILE_ALL_ACCESS}, {"FR", 0x120089},     {"FW", winsim::kWriteAccess},
-      {"FX", 0x1200A0},        {"GA", GENERIC_ALL},  {"GR", GENERIC_READ},
+      {"FA", FILE_ALL_ACCESS}, {"FR", 0x120089},       {"FW", winsim::kWriteAccess},
+      {"FX", 0x1200A0},        {"GA", GENERIC_ALL},    {"GR", GENERIC_READ},
       {"GW", GENERIC_WRITE},   {"GX", GENERIC_EXECUTE}};
   if (text.compare(0, 2, "0x") == 0) {
     *mask = static_cast<DWORD>(strtoul(text.c_str() + 2, nullptr, 16));
@@ -294,6 +294,8 @@ BOOL WINAPI IsWellKnownSid(PSID pSid, WELL_KNOWN_SID_TYPE WellKnownSidType) {
   switch (WellKnownSidType) {
     case WinWorldSid:
       return text == winsim::kEveryoneSid;
+    case WinAuthenticatedUserSid:
+      return text == "S-1-5-11";
     case WinLocalSystemSid:
       return text == winsim::kSystemSid;
     case WinBuiltinAdministratorsSid:
@@ -342,8 +344,8 @@ BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorW(
     SetLastError(ERROR_UNKNOWN_REVISION);
     return FALSE;
   }
-  if (!ParseDescriptorText(winsim::Utf8(winsim::FromPtr(StringSecurityDescriptor)), &owner,
-                           &access, &hasAccess, &isProtected)) {
+  if (!ParseDescriptorText(winsim::Utf8(winsim::FromPtr(StringSecurityDescriptor)), &owner, &access,
+                           &hasAccess, &isProtected)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }

@@ -203,6 +203,15 @@ SpoolerPrinter& Spooler::AddPrinter(const WideText& name, const WideText& driver
   return *printer;
 }
 
+SpoolerPrinter& Spooler::AddConnection(const WideText& server, const WideText& printer,
+                                       const WideText& driver, const WideText& port) {
+  SpoolerPrinter& connection = AddPrinter(server + u"\\" + printer, driver, port);
+  connection.serverName = server;
+  connection.shareName = printer;
+  connection.attributes = PRINTER_ATTRIBUTE_NETWORK | PRINTER_ATTRIBUTE_SHARED;
+  return connection;
+}
+
 SpoolerDriver& Spooler::AddDriver(const WideText& name, const WideText& environment) {
   SpoolerDriver driver;
   driver.name = name;

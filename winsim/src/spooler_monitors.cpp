@@ -113,8 +113,10 @@ BOOL WINAPI DeleteMonitorW(LPWSTR pName, LPWSTR pEnvironment, LPWSTR pMonitorNam
     SetLastError(ERROR_UNKNOWN_PRINT_MONITOR);
     return FALSE;
   }
-  // A monitor whose port a printer uses stays (the port text may list several ports).
+  // A monitor whose port a printer uses stays (the port text may list several ports). A
+  // connection's port is the print server's.
   for (const auto& printer : spooler.printers) {
+    if (!printer->serverName.empty()) continue;
     for (const WideText& port : winsim::SplitPortList(printer->port)) {
       if (spooler.FindPortMonitor(port) == monitor) {
         SetLastError(ERROR_PRINT_MONITOR_IN_USE);

@@ -44,14 +44,16 @@ void MarshalPrinter(const SpoolerPrinter& printer, DWORD level, void* record,
   }
   if (level == 4) {
     LPWSTR name = strings.Put(printer.name);
+    LPWSTR server = strings.PutOptional(printer.serverName);
     if (record != nullptr) {
       auto* info = static_cast<PRINTER_INFO_4W*>(record);
       info->pPrinterName = name;
-      info->pServerName = nullptr;  // a local printer
+      info->pServerName = server;  // null for a printer of this machine
       info->Attributes = printer.attributes;
     }
     return;
   }
+  LPWSTR server = strings.PutOptional(printer.serverName);
   LPWSTR name = strings.Put(printer.name);
   LPWSTR share = strings.Put(printer.shareName);
   LPWSTR port = strings.Put(printer.port);
@@ -64,7 +66,7 @@ void MarshalPrinter(const SpoolerPrinter& printer, DWORD level, void* record,
   LPWSTR parameters = strings.Put(printer.parameters);
   if (record == nullptr) return;
   auto* info = static_cast<PRINTER_INFO_2W*>(record);
-  info->pServerName = nullptr;  // a local printer
+  info->pServerName = server;  // null for a printer of this machine
   info->pPrinterName = name;
   info->pShareName = share;
   info->pPortName = port;
@@ -93,6 +95,17 @@ bool IsLocalServer(const WCHAR* name) {
 
 bool IsValidPrinterName(const WideText& name) {
   return !name.empty() && name.find_first_of(u",!\\") == WideText::npos;
+}
+
+// "\\server\printer": the name of a connection, which OpenPrinterW accepts.
+bool IsConnectionName(const WideText& name) {
+  size_t separator = name.find(u'\\', 2);
+  return name.size() > 2 && name[0] == u'\\' && name[1] == u'\\' && separator != WideText::npos &&
+         separator > 2 && separator + 1 < name.size();
+}
+
+bool IsConnection(const SpoolerPrinter& printer) {
+  return !printer.serverName.empty();
 }
 
 bool IsEmpty(const WCHAR* text) {
@@ -164,16 +177,20 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
     SetLastError(ERROR_INVALID_LEVEL);
     return FALSE;
   }
-  // Every simulated printer is local; the machine has no printer connections.
+  // The printers of this machine, its user's connections, or both, in the spooler's order.
   bool local = (Flags & PRINTER_ENUM_LOCAL) != 0 ||
                ((Flags & PRINTER_ENUM_NAME) != 0 && IsLocalServer(Name));
+  bool connections = (Flags & PRINTER_ENUM_CONNECTIONS) != 0;
   Spooler& spooler = Machine::Current().spooler();
-  size_t count = local ? spooler.printers.size() : 0;
+  std::vector<const SpoolerPrinter*> listed;
+  for (const auto& printer : spooler.printers) {
+    if (IsConnection(*printer) ? connections : local) listed.push_back(printer.get());
+  }
   auto marshal = [&](size_t index, void* record, StringPacker& strings) {
-    MarshalPrinter(*spooler.printers[index], Level, record, strings);
+    MarshalPrinter(*listed[index], Level, record, strings);
   };
-  return winsim::ReturnRecords(count, PrinterRecordSize(Level), marshal, pPrinterEnum, cbBuf,
-                               pcbNeeded, pcReturned);
+  return winsim::ReturnRecords(listed.size(), PrinterRecordSize(Level), marshal, pPrinterEnum,
+                               cbBuf, pcbNeeded, pcReturned);
 }
 
 BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault) {
@@ -199,10 +216,11 @@ BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFA
     return TRUE;
   }
   WideText name = winsim::FromPtr(pPrinterName);
-  if (!IsValidPrinterName(name)) {
+  if (!IsValidPrinterName(name) && !IsConnectionName(name)) {
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return FALSE;
   }
+  // A connection opens the print server's printer.
   std::shared_ptr<SpoolerPrinter> printer = spooler.FindPrinter(name);
   if (printer == nullptr || Spooler::IsPendingDeletion(*printer)) {
     SetLastError(ERROR_INVALID_PRINTER_NAME);
@@ -288,6 +306,17 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
   if (info == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
+  }
+  if (IsConnection(printer)) {
+    // The description goes to the print server, which checks it against its own drivers and
+    // ports; the printer keeps its name there, and stays a connection here.
+    WideText name = printer.name;
+    DWORD attributes = printer.attributes;
+    StorePrinterInfo(printer, *info);
+    printer.name = name;
+    printer.attributes = attributes;
+    winsim::PoisonLastError();
+    return TRUE;
   }
   if (DWORD error = CheckPrinterInfo(spooler, *info)) {
     SetLastError(error);

@@ -5,15 +5,6 @@
 #include "foundation/install_state.h"
 #include "foundation/text_compare.h"
 
-namespace {
-
-void FreeNode(PendingDeleteNode* node) {
-  GlobalFree(node->path);
-  GlobalFree(node);
-}
-
-}  // namespace
-
 void AddPendingDelete(PendingDeleteNode*& head, const WCHAR* path) {
   for (PendingDeleteNode* node = head; node != nullptr; node = node->next) {
     if (IsExactName(node->path, path)) return;
@@ -38,7 +29,7 @@ void RetryPendingDeletes(InstallState& state) {
     PendingDeleteNode* node = *link;
     if (DeleteFileW(node->path) || GetLastError() == ERROR_FILE_NOT_FOUND) {
       *link = node->next;
-      FreeNode(node);
+      FreePendingDeleteNode(node);
     } else {
       link = &node->next;
     }
@@ -52,12 +43,4 @@ unsigned ScheduleDeletesAtReboot(InstallState& state) {
   }
   FreePendingDeletes(state.pendingDeletes);
   return scheduled;
-}
-
-void FreePendingDeletes(PendingDeleteNode*& head) {
-  while (head != nullptr) {
-    PendingDeleteNode* next = head->next;
-    FreeNode(head);
-    head = next;
-  }
 }

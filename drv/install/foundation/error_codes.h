@@ -22,6 +22,7 @@ enum ErrorCode : int {
   kErrorAddPrinter = 15,
   kErrorOpenPrinter = 16,
   kErrorDeletePrinter = 17,
+  kErrorRunLock = 18,  // messages: the three run-lock messages below
 };
 
 constexpr const WCHAR* kMessageOpenServiceManager = L"Can't open service manager.";
@@ -40,3 +41,10 @@ constexpr const WCHAR* kMessageRemoveDriver =
 constexpr const WCHAR* kMessageAddPrinter = L"Can`t add printer '%s'";
 constexpr const WCHAR* kMessageOpenPrinter = L"Can`t open printer '%s'";
 constexpr const WCHAR* kMessageDeletePrinter = L"Can`t delete printer '%s'";
+// Another run held the machine-wide run lock for longer than the longest run lasts.
+constexpr const WCHAR* kMessageRunLockTimeout =
+    L"Can`t wait any longer for the other run of the installer";
+// The lock exists but was made by an account other than Administrators or the system.
+constexpr const WCHAR* kMessageRunLockUntrusted =
+    L"Can`t trust the lock against a second run: another account made it";
+constexpr const WCHAR* kMessageRunLockUnavailable = L"Can`t make the lock against a second run";

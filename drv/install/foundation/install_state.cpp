@@ -10,3 +10,18 @@ void FreeRetargetedPrinters(InstallState& state) {
     state.retargetedPortOffsets = nullptr;
   }
 }
+
+InstallState::~InstallState() {
+  ReleaseInstallState(*this);
+}
+
+void ReleaseInstallState(InstallState& state) {
+  FreeRetargetedPrinters(state);
+  ReleasePrinterSnapshot(state.printers);
+  FreeSavedPrinters(state.savedPrinters);
+  FreePendingDeletes(state.pendingDeletes);
+  state.driverDir.Release();
+  state.logText.Release();
+  state.systemDir.Release();
+  state.moduleDir.Release();
+}

@@ -5,8 +5,8 @@
 // with their settings, the printer snapshot they point into and the list of printers moved off
 // our port. The file and environment names point to constant texts. Created once at the start
 // of a run, released once at its end (or by the destructor, whichever comes first). What
-// builds and releases it (state_lifecycle.h) sits above the steps it calls; the record itself
-// is foundation, shared by every step.
+// builds it (state_lifecycle.h) sits above the steps it calls; the record itself, and its
+// release, which frees only what it holds, are foundation, shared by every step.
 #pragma once
 
 #include <windows.h>
@@ -42,6 +42,9 @@ struct InstallState {
   int indent = 0;
   PendingDeleteNode* pendingDeletes = nullptr;
   SavedPrinter* savedPrinters = nullptr;
+  // Printers of ours the removal left in place because their settings could not be saved:
+  // present after the reinstall all the same.
+  unsigned keptPrinters = 0;
   PrinterSnapshot printers = {nullptr, 0};
   PRINTER_INFO_2W** retargetedPrinters = nullptr;
   // Parallel to retargetedPrinters: where in each record's port text our port's entry was
@@ -56,3 +59,5 @@ struct InstallState {
 
 // Frees the list of printers moved off our port together with its port offsets.
 void FreeRetargetedPrinters(InstallState& state);
+// Frees everything the record owns, in a fixed order; safe to call more than once.
+void ReleaseInstallState(InstallState& state);

@@ -7,7 +7,9 @@
 #include "../foundation/install_log.h"
 #include "../foundation/install_state.h"
 #include "../foundation/product.h"
+#include "../foundation/text_compare.h"
 #include "file_copy.h"
+#include "monitor_list.h"
 #include "port_retarget.h"
 #include "spooler_service.h"
 
@@ -29,18 +31,33 @@ void CopyMonitorFile(InstallState& state) {
   }
 }
 
-bool AddOurMonitor(InstallState& state) {
+// True when the spooler lists a monitor "vexaWriter:" served by our DLL.
+bool OurMonitorListed(InstallState& state) {
+  MonitorList monitors = ListMonitors(state);
+  int index = FindOurMonitor(monitors);
+  if (index < 0 || monitors.level != 2) return false;
+  const WCHAR* dll = static_cast<const MONITOR_INFO_2W*>(monitors.records.get())[index].pDLLName;
+  return dll != nullptr && EqualsIgnoringAsciiCase(dll, state.monitorFile);
+}
+
+enum class AddOutcome { Added, AlreadyOurs, Failed };
+
+AddOutcome AddOurMonitor(InstallState& state) {
   // The spooler only reads the record; the platform declares its members writable.
   MONITOR_INFO_2W info = {const_cast<LPWSTR>(kMonitorName), const_cast<LPWSTR>(state.environment),
                           const_cast<LPWSTR>(state.monitorFile)};
   for (int attempt = 1; attempt <= kAddMonitorAttempts; ++attempt) {
     if (attempt > 1) Sleep(kAddMonitorRetryMilliseconds);
-    if (AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) return true;
+    if (AddMonitorW(nullptr, 2, reinterpret_cast<LPBYTE>(&info))) return AddOutcome::Added;
     DWORD error = GetLastError();  // for the report after the last attempt
+    // A monitor whose removal failed is still registered; with our DLL, it is ours.
+    if (error == ERROR_PRINT_MONITOR_ALREADY_INSTALLED && OurMonitorListed(state)) {
+      return AddOutcome::AlreadyOurs;
+    }
     LogLine(state, L"AddMonitor - failed. Trying to wait and install again");
     SetLastError(error);
   }
-  return false;
+  return AddOutcome::Failed;
 }
 
 // Puts our port back exactly where the removal replaced it by "file:". The removal shortened
@@ -68,12 +85,19 @@ void InstallPortMonitor(InstallState& state) {
   } else {
     LogLine(state, L"Skip copy monitor file");
   }
-  if (!AddOurMonitor(state)) {
-    ReportError(state, kErrorInstallMonitor, kMessageInstallMonitor);
-    --state.indent;
-    return;
+  switch (AddOurMonitor(state)) {
+    case AddOutcome::Added:
+      LogLine(state, L"AddMonitor - OK :)");
+      break;
+    case AddOutcome::AlreadyOurs:
+      LogLine(state, L"AddMonitor - already installed :)");
+      break;
+    case AddOutcome::Failed:
+      ReportError(state, kErrorInstallMonitor, kMessageInstallMonitor);
+      --state.indent;
+      return;
   }
-  LogLine(state, L"AddMonitor - OK :)");
+  // Our monitor is registered: the printers the removal moved to "file:" go back on its port.
   RestoreRetargetedPrinters(state);
   --state.indent;
 }

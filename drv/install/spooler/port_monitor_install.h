@@ -5,7 +5,9 @@
 //
 // A copy that fails quietly is tried again with the spooler stopped, where a failure is an
 // error of the run (codes 8 to 10). The monitor is added in at most five attempts 50 ms apart;
-// after the fifth failure error 11 is reported and the printers stay on "file:". A printer is
+// a monitor "vexaWriter:" already registered with our DLL (its removal failed) counts as added:
+// "AddMonitor - already installed :)". After the fifth failure error 11 is reported and the
+// printers stay on "file:". A printer is
 // put back only at the entry the removal replaced, and only while that entry still reads
 // "file:"; a printer that cannot be opened or set is only logged.
 #pragma once

@@ -9,6 +9,7 @@
 #include "../foundation/wstring.h"
 #include "file_build_number.h"
 #include "port_retarget.h"
+#include "printer_snapshot.h"
 #include "spooler_service.h"
 
 namespace {
@@ -74,7 +75,8 @@ bool KeepCompatibleMonitor(InstallState& state, const WCHAR* path, bool found) {
 // Moves every printer of the snapshot whose port list holds our port to "file:" instead,
 // recording each (and where its entry stands) before it is opened. The spooler refuses to
 // delete a monitor whose port is in use. Printers are moved only when they can be recorded,
-// so that none is left on "file:" for good.
+// so that none is left on "file:" for good. A connection's port is its print server's, not
+// ours: it is left alone.
 void MovePrintersOffOurPort(InstallState& state) {
   FreeRetargetedPrinters(state);
   DWORD count = state.printers.count;
@@ -89,7 +91,9 @@ void MovePrintersOffOurPort(InstallState& state) {
   for (DWORD i = 0; i < count; ++i) {
     PRINTER_INFO_2W& record = state.printers.records[i];
     DWORD offset = 0;
-    if (!FindPortEntry(record.pPortName, kOurPort, offset)) continue;
+    if (IsPrinterConnection(record) || !FindPortEntry(record.pPortName, kOurPort, offset)) {
+      continue;
+    }
     state.retargetedPrinters[recorded] = &record;
     state.retargetedPortOffsets[recorded] = offset;
     ++recorded;
@@ -142,6 +146,14 @@ void RemovePortMonitor(InstallState& state, const MonitorList& monitors) {
     // failure (the file still loaded, access denied) leaves the DLL to the pending deletions.
     if (named && !DeleteFileW(path.Text())) AddPendingDelete(state.pendingDeletes, path.Text());
     LogLine(state, L"Monitor was removed :)");
+  } else if (!found && named && state.checkMonitorVersion == 0 && state.systemDir.Length() != 0) {
+    // An uninstall ended by force between the monitor's deletion and its DLL's leaves the DLL
+    // without a monitor; the next uninstall takes it too. (Without the system directory the
+    // path would be taken from the working directory.)
+    if (!DeleteFileW(path.Text()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
+        GetLastError() != ERROR_PATH_NOT_FOUND) {
+      AddPendingDelete(state.pendingDeletes, path.Text());
+    }
   }
   --state.indent;
 }

@@ -9,6 +9,7 @@
 #include "foundation/text_compare.h"
 #include "monitor_list.h"
 #include "printer_info.h"
+#include "saved_printer_records.h"
 
 namespace {
 
@@ -137,9 +138,12 @@ void RestorePrinters(InstallState& state) {
     if (!printer) continue;
     RestoreSettingsKey(printer.get(), node->subKey);
     RestoreDescription(printer.get(), *node->printer);
+    DropPrinterRecord(*node);
     ++restored;
   }
-  if (restored == 0) {
+  // A printer of ours the removal kept counts as present; a connection to a print server's
+  // printer does not: it prints on the server, and this machine still has none of its own.
+  if (restored == 0 && state.keptPrinters == 0) {
     UniquePrinter fallback(CreatePrinter(state, kFallbackPrinterName));
   }
 }

@@ -2,7 +2,7 @@
 // is added: on our port with our driver, after logging whether our port monitor is present.
 // RestorePrinters re-creates the printers saved in the state's SavedPrinter list with their
 // settings key name, comment, location and default place, or one printer "vexaWriter" when none
-// comes back.
+// comes back and the removal kept none in place.
 //
 // The SavedPrinter nodes and the snapshot records they point into are read, never changed or
 // freed here. Every printer handle these operations open is closed before they return, except

@@ -7,6 +7,8 @@
 #include "../foundation/product.h"
 #include "foundation/text_compare.h"
 #include "printer_info.h"
+#include "printer_snapshot.h"
+#include "saved_printer_records.h"
 
 namespace {
 
@@ -25,13 +27,22 @@ char* CopySubKey(const char* subKey) {
 void RemoveAllPrinters(InstallState& state) {
   LogLine(state, L"#DeleteAllPrinters");
   ++state.indent;
+  if (state.checkMonitorVersion != 0) RecoverPrinterRecords(state);
   for (DWORD i = 0; i < state.printers.count; ++i) {
     PRINTER_INFO_2W& record = state.printers.records[i];
     if (!IsExactName(record.pDriverName, kDriverName)) continue;
-    if (!SavePrinterSubKey(state, record) && state.checkMonitorVersion != 0) {
+    if (IsPrinterConnection(record)) {
+      // Deleting it would delete the print server's printer; it keeps the driver in use.
+      LogLine(state, L"Printer %s is a connection to a print server, it stays",
+              record.pPrinterName);
+      continue;
+    }
+    if (!SavePrinterWithRecord(state, record) && state.checkMonitorVersion != 0) {
       // A reinstall puts back only the printers it could save: removing this one would lose
-      // its settings for good. It stays, and with it the driver, which the run then reports.
+      // its settings for good. It stays, and with it the driver, which the run then reports;
+      // being there, it is one of the printers the reinstall leaves.
       LogLine(state, L"Can't read the settings of printer %s, it stays", record.pPrinterName);
+      ++state.keptPrinters;
       continue;
     }
     RemovePrinter(state, record.pPrinterName);

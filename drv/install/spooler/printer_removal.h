@@ -2,7 +2,9 @@
 // driver "vexaWriter printer" first has its "SubKey" printer data saved in a SavedPrinter node
 // (pushed at the head of the state's list), and is then deleted with its queued jobs. During a
 // reinstall (checkMonitorVersion) a printer whose settings could not be saved is not deleted:
-// "Can't read the settings of printer <name>, it stays".
+// "Can't read the settings of printer <name>, it stays", and counted in keptPrinters. A
+// connection to a print server's printer is never deleted: "Printer <name> is a connection to a
+// print server, it stays".
 #pragma once
 
 #include <windows.h>

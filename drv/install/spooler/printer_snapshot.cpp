@@ -25,10 +25,10 @@ void TakePrinterSnapshot(PrinterSnapshot& snapshot) {
   snapshot.count = result.count;
 }
 
-void ReleasePrinterSnapshot(PrinterSnapshot& snapshot) {
-  if (snapshot.records != nullptr) GlobalFree(snapshot.records);
-  snapshot.records = nullptr;
-  snapshot.count = 0;
+bool IsPrinterConnection(const PRINTER_INFO_2W& record) {
+  bool named = record.pServerName != nullptr && record.pServerName[0] != 0;
+  DWORD kind = record.Attributes & (PRINTER_ATTRIBUTE_NETWORK | PRINTER_ATTRIBUTE_LOCAL);
+  return named || kind == PRINTER_ATTRIBUTE_NETWORK;
 }
 
 void MarkDefaultPrinter(InstallState& state) {
@@ -42,14 +42,5 @@ void MarkDefaultPrinter(InstallState& state) {
     if (IsExactName(record.pPrinterName, defaultName)) {
       record.Attributes |= PRINTER_ATTRIBUTE_DEFAULT;
     }
-  }
-}
-
-void FreeSavedPrinters(SavedPrinter*& head) {
-  while (head != nullptr) {
-    SavedPrinter* next = head->next;
-    GlobalFree(head->subKey);
-    GlobalFree(head);
-    head = next;
   }
 }

@@ -17,8 +17,10 @@ struct InstallState;
 // lists nothing or the listing fails (the last error then tells why). No second attempt is made
 // when printers change between the two calls.
 void TakePrinterSnapshot(PrinterSnapshot& snapshot);
-void ReleasePrinterSnapshot(PrinterSnapshot& snapshot);
+// True for a connection to a print server's printer ("\\server\printer"): the record names its
+// server, or carries the network attribute without the local one. Its queue, port and settings
+// are the server's, so the installer never deletes or changes it, and could not add it again.
+bool IsPrinterConnection(const PRINTER_INFO_2W& record);
 // Takes the state's snapshot and sets PRINTER_ATTRIBUTE_DEFAULT on every record whose name is
 // exactly the default printer's.
 void MarkDefaultPrinter(InstallState& state);
-void FreeSavedPrinters(SavedPrinter*& head);

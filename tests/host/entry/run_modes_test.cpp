@@ -2,9 +2,12 @@
 
 #include "entry_fixture.h"
 #include "sequences/sequence_fixture.h"
+#include "sequences/wait_bounds.h"
 #include "exit_codes.h"
 #include "winsim/files.h"
 #include "winsim/mutexes.h"
+#include "winsim/namespaces.h"
+#include "winsim/other_run.h"
 #include "winsim/registry.h"
 #include "winsim/services.h"
 #include "winsim/tray_companion.h"
@@ -167,6 +170,103 @@ TEST_F(RunModesTest, RemoveTrayStopsTheCompanionAndRemovesItsFileAndValue) {
   EXPECT_FALSE(machine().files().Exists(trayFile));
   EXPECT_EQ(machine().registry().GetValue(HKEY_LOCAL_MACHINE, runKey, u"vexaWriterTray"), nullptr);
   EXPECT_EQ(StatesBuilt(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// One run at a time: what a run does when another run, or another account, got to the run lock
+// first, on a machine with private namespaces and on one without (as Wine).
+class RunLockTest : public SequenceTest {
+ protected:
+  unsigned StatesBuilt() { return machine().CallCount("OpenSCManagerW"); }
+  enum Holder { kNobody, kReleases, kDies, kDiedBefore, kKeeps, kUserObject, kUserDenying };
+  void Stage(Holder holder, bool namespaces) {
+    StartOver();
+    Run("install");  // an installation with its companion running
+    machine().namespaces().present = namespaces;
+    winsim::OtherRun other;
+    other.at = machine().ElapsedMilliseconds() + 2000;
+    other.ends = holder == kDies || holder == kDiedBefore ? winsim::OtherRun::Ends::Dying
+                 : holder == kKeeps                       ? winsim::OtherRun::Ends::Never
+                                                          : winsim::OtherRun::Ends::Releasing;
+    if (holder == kUserObject || holder == kUserDenying) {
+      other.place = winsim::OtherRun::Place::GlobalName;
+      other.security.owner = winsim::kStandardUserSid;
+      other.security.hasDacl = holder == kUserDenying;
+      other.security.allowed = {winsim::kStandardUserSid};
+      other.holds = false;
+      other.ends = winsim::OtherRun::Ends::Never;
+    }
+    if (holder != kNobody) other.Start(machine());
+    if (holder == kDiedBefore) machine().Advance(2000);
+  }
+};
+
+TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
+  const std::string first = "vexaWriter 2609\r\n";
+  const std::string wait =
+      "Another run of the installer is in progress. Waiting up to 300 s for it to end\r\n";
+  const std::string runs = "#Check Spooler\r\n";
+  const std::string timeout =
+      "Error(18): Can`t wait any longer for the other run of the installer - (The wait "
+      "operation timed out.)\r\n";
+  const std::string untrusted =
+      "Error(18): Can`t trust the lock against a second run: another account made it\r\n";
+  const std::string unavailable =
+      "Error(18): Can`t make the lock against a second run - (Access is denied.)\r\n";
+  struct Case {
+    const char* mode;
+    Holder holder;
+    bool namespaces;
+    int exitCode;
+    std::string log;  // the whole log when the run failed, else how it starts
+  } cases[] = {
+      {"install", kReleases, true, 1, first + wait + runs},
+      {"uninstall", kReleases, false, 2, first + wait + runs},
+      {"in_notray", kDies, true, 1, first + wait + runs},  // abandoned while waited for
+      {"install", kDies, false, 1, first + wait + runs},
+      {"install", kDiedBefore, false, 1, first + runs},  // gone with its owner
+      {"install", kNobody, true, 1, first + runs},
+      {"install", kKeeps, true, 100, first + wait + timeout},
+      {"uninstall", kKeeps, false, 100, first + wait + timeout},
+      {"removetray", kKeeps, true, 100, "(no window)"},
+      {"install", kUserObject, false, 100, first + untrusted},
+      {"uninstall", kUserDenying, false, 100, first + unavailable},
+      {"install", kUserObject, true, 1, first + runs},  // a Global\ name is not looked at
+      {"onChkDrv", kKeeps, true, 103, "(no window)"},
+      {"onInit", kKeeps, false, 102, "(no window)"},
+      {"def.set", kKeeps, true, 4, "(no window)"},
+  };
+  for (const Case& c : cases) {
+    Stage(c.holder, c.namespaces);
+    std::vector<std::string> printers = Printers();
+    unsigned checks = StatesBuilt();
+    unsigned locks = machine().CallCount("CreateMutexW");
+    uint64_t start = machine().ElapsedMilliseconds();
+    Outcome outcome = RunLogged(c.mode);
+    std::string what = std::string(c.mode) + " " + std::to_string(c.holder) +
+                       (c.namespaces ? " namespaces" : " Global");
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << what;
+    if (c.exitCode == 100) {
+      EXPECT_EQ(outcome.log, c.log) << what;
+      EXPECT_EQ(machine().ElapsedMilliseconds() - start,
+                c.holder == kKeeps ? wait_bounds::kRunLock : 0u)
+          << what;
+      EXPECT_EQ(StatesBuilt(), checks) << what << ": the spooler check ran";
+      EXPECT_EQ(Printers(), printers) << what;
+      EXPECT_TRUE(CompanionRunning()) << what;
+    } else {
+      EXPECT_EQ(outcome.log.rfind(c.log, 0), 0u) << what << "\n" << outcome.log;
+    }
+    bool query = c.log == "(no window)" && c.exitCode != 100;
+    EXPECT_EQ(machine().CallCount("CreateMutexW") == locks, query) << what;
+    if (!desktop().shownDialogs.empty()) {
+      EXPECT_EQ(desktop().shownDialogs.back().mutexesOwned, std::vector<std::string>{}) << what;
+    }
+    EXPECT_EQ(machine().OpenHandleCount(), 0u) << what << machine().DescribeOpenHandles();
+  }
 }
 
 }  // namespace

@@ -101,7 +101,21 @@ TEST_F(ReinstallSequenceTest, HeldFilesAreTriedAgainThenDroppedOrScheduled) {
   }
 }
 
-TEST_F(ReinstallSequenceTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsStayPut) {
+// Also over a monitor whose removal is refused, and beside a connection on our driver.
+struct OldInstallation {
+  const char* name;
+  unsigned monitorRefusals;
+  bool connection;
+  const char* error;  // the run's one error; empty: none
+};
+void PrintTo(const OldInstallation& c, std::ostream* out) {
+  *out << c.name;
+}
+class ReinstallOverOldTest : public ReinstallSequenceTest,
+                             public ::testing::WithParamInterface<OldInstallation> {};
+
+TEST_P(ReinstallOverOldTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsStayPut) {
+  const OldInstallation& c = GetParam();
   // An earlier installation of an unsupported build, with two printers of ours and a printer of
   // another driver that also prints to our port, which keeps the old monitor in use.
   files().AddFile(kSystemMonitorDll, "old monitor");
@@ -118,14 +132,29 @@ TEST_F(ReinstallSequenceTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsS
   b.location = u"room 2";
   winsim::Spooler::SetStringData(b, "DsUser", "SubKey", "keyB");
   spooler().AddPrinter(u"Both", u"Generic / Text Only", u"LPT1:,vexaWriter:");
+  if (c.connection) {
+    spooler().AddConnection(u"\\\\srv", u"B", u"vexaWriter printer", u"vexaWriter:").comment =
+        u"server's";
+  }
   spooler().defaultPrinter = u"B";
   const char16_t* settings = u"Software\\Morvane Software KFT\\vexaWriter\\vexaWriters\\keyB";
   machine().registry().SetString(HKEY_CURRENT_USER, settings, u"deleted", u"1");
+  for (unsigned n = 1; n <= c.monitorRefusals; ++n) {
+    machine().FailCall("DeleteMonitorW", n, ERROR_ACCESS_DENIED);
+  }
 
   Outcome install = RunLogged("in_notray");
-  EXPECT_EQ(install.exitCode, 1) << install.log;
-  EXPECT_EQ(Printers(),
-            (Names{"Both on LPT1:,vexaWriter:", "B on vexaWriter:", "A on vexaWriter:"}));
+  EXPECT_EQ(install.exitCode, *c.error ? 100 : 1) << install.log;
+  EXPECT_EQ(Count(install.log, "Error("), *c.error ? 1u : 0u);
+  EXPECT_NE(install.log.find(c.error), std::string::npos);
+  Names printers = Printers();
+  if (c.connection) {
+    EXPECT_EQ(printers[1] + Utf8(spooler().FindPrinter(u"\\\\srv\\B")->comment),
+              "\\\\srv\\B on vexaWriter:server's");
+    EXPECT_EQ(Count(install.log, "\\\\srv"), 1u) << "its line, and nothing done with it";
+    printers.erase(printers.begin() + 1);
+  }
+  EXPECT_EQ(printers, (Names{"Both on LPT1:,vexaWriter:", "B on vexaWriter:", "A on vexaWriter:"}));
   EXPECT_EQ(Utf8(spooler().defaultPrinter), "B");
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"A")->comment), "first floor");
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"B")->location), "room 2");
@@ -133,6 +162,63 @@ TEST_F(ReinstallSequenceTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsS
   EXPECT_NE(install.log.find("Can't delete monitor from the first try"), std::string::npos);
   EXPECT_EQ(Count(install.log, "SetPrinter(Both) - ok"), 2u) << "moved off our port and back";
   EXPECT_EQ(Count(install.log, "Can't open printer A"), 2u) << "deleted since the snapshot";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ReinstallOverOldTest,
+                         ::testing::Values(OldInstallation{"as is", 0, false, ""},
+                                           OldInstallation{"monitor kept", 3, false, "Error(12)"},
+                                           OldInstallation{"connection", 0, true, "Error(14)"}));
+
+TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecordedSettings) {
+  // A run ended by force left printer A created again without its settings, C deleted, and a
+  // record of D, whose name a printer of another driver has taken since.
+  Run("in_notray");
+  winsim::Spooler::SetStringData(*spooler().FindPrinter(u"vexaWriter"), "PrinterDriverData",
+                                 "SubKey", "keyV");
+  spooler().FindPrinter(u"vexaWriter")->location = u"lobby";
+  spooler().AddPrinter(u"A", u"vexaWriter printer", u"vexaWriter:");
+  spooler().AddDriver(u"Generic / Text Only");
+  spooler().AddPrinter(u"D", u"Generic / Text Only", u"LPT1:");
+  const WideText records = u"Software\\Morvane Software KFT\\vexaWriter\\SavedPrinters";
+  winsim::Registry& registry = machine().registry();
+  for (const char* name : {"A", "C", "D"}) {
+    registry.SetString(HKEY_LOCAL_MACHINE, records + u"\\" + Widen(name), u"SubKey",
+                       Widen(std::string("key") + name));
+    registry.SetString(HKEY_LOCAL_MACHINE, records + u"\\" + Widen(name), u"Comment",
+                       Widen(std::string("desk ") + name));
+  }
+  registry.SetValue(HKEY_LOCAL_MACHINE, records + u"\\A", u"Default", REG_DWORD, {1, 0, 0, 0});
+  // The record of the printer this run takes out, as it stands while printers are added.
+  std::string recorded;
+  spooler().onAddPrinter = [&](const PRINTER_INFO_2W&) {
+    if (!recorded.empty()) return;
+    for (const char16_t* value : {u"SubKey", u"Comment", u"Location", u"Default"}) {
+      const auto* data = registry.GetValue(HKEY_LOCAL_MACHINE, records + u"\\vexaWriter", value);
+      recorded += data == nullptr ? "-"
+                                  : std::to_string(data->type) + ":" +
+                                        Utf8(reinterpret_cast<const WCHAR*>(data->data.data()));
+      recorded += " ";
+    }
+  };
+
+  Outcome install = RunLogged("in_notray");
+  EXPECT_EQ(install.exitCode, 1) << install.log;
+  EXPECT_EQ(recorded, "1:keyV 1: 1:lobby 4: ");
+  EXPECT_EQ(Count(install.log,
+                  "Printer A gets back the settings saved by a run that did not "
+                  "finish\r\n  "),
+            1u);
+  EXPECT_EQ(Count(install.log, "Printer C was removed by a run that did not finish, it comes back"),
+            1u);
+  EXPECT_EQ(Count(install.log, "Printer D "), 0u);
+  EXPECT_EQ(
+      Printers(),
+      (Names{"D on LPT1:", "vexaWriter on vexaWriter:", "C on vexaWriter:", "A on vexaWriter:"}));
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"A")->comment), "desk A");
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"C")->comment), "desk C");
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"vexaWriter")->location), "lobby");
+  EXPECT_EQ(Utf8(spooler().defaultPrinter), "A");
+  EXPECT_FALSE(registry.KeyExists(HKEY_LOCAL_MACHINE, records));
 }
 
 }  // namespace

@@ -51,18 +51,18 @@ TEST_F(UnattendedTest, TheLogWindowAppearsOnlyWhereAUserCanSeeIt) {
 
 // Where the log goes, and what a test plants there first.
 enum Planted {
-  kMissing,          // no temporary folder
-  kWritable,         // the account's own temporary folder
-  kReadOnly,         // ... which the account may not write
-  kHardLink,         // the log has two names
-  kOthersWrite,      // Users may write in the temporary folder
-  kFolderLink,       // the temporary folder is a link to another folder
-  kParentLink,       // a folder on the way to it is a link
-  kFileLink,         // the log is a symbolic link to another file
-  kFileOfAnother,    // the log belongs to another account
-  kSystemTemp,       // the system account, with the system-only temporary folder
-  kSystemNoTemp2,    // the system account, on a system without it: the program's own folder
-  kProgramFolderOk,  // ... which exists already, owned by Administrators
+  kMissing,                 // no temporary folder
+  kWritable,                // the account's own temporary folder
+  kReadOnly,                // ... which the account may not write
+  kHardLink,                // the log has two names
+  kOthersWrite,             // Users may write in the temporary folder
+  kFolderLink,              // the temporary folder is a link to another folder
+  kParentLink,              // a folder on the way to it is a link
+  kFileLink,                // the log is a symbolic link to another file
+  kFileOfAnother,           // the log belongs to another account
+  kSystemTemp,              // the system account, with the system-only temporary folder
+  kSystemNoTemp2,           // the system account, on a system without it: the program's own folder
+  kProgramFolderOk,         // ... which exists already, owned by Administrators
   kProgramFolderOfAnother,  // ... which exists, owned by another account
   kProgramFolderOpen,       // ... which exists, and Users may write in it
 };
@@ -194,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
         LogFileCase{"queries",
                     kWritable,
                     0,
-                    {{"onChkDrv", 3}, {"onInit", 102}, {"def.set", 4}, {"removetray", 6}}, true},
+                    {{"onChkDrv", 3}, {"onInit", 102}, {"def.set", 4}, {"removetray", 6}},
+                    true},
         LogFileCase{"read-only folder", kReadOnly, kMiB + 1, {{"install", 1}, {"un", 2}}, false},
         LogFileCase{"hard link", kHardLink, kMiB + 1, {{"install", 1}}, false},
         LogFileCase{"missing folder", kMissing, 0, {{"install", 1}}, false},
@@ -204,9 +205,11 @@ INSTANTIATE_TEST_SUITE_P(
         LogFileCase{"file a symbolic link", kFileLink, 0, {{"install", 1}}, false},
         LogFileCase{"file of another account", kFileOfAnother, 10, {{"install", 1}}, false},
         LogFileCase{"system temporary folder", kSystemTemp, kMiB + 1, {{"install", 1}}, true},
-        LogFileCase{"system, own folder made", kSystemNoTemp2, 0, {{"install", 1}, {"un", 2}}, true},
+        LogFileCase{
+            "system, own folder made", kSystemNoTemp2, 0, {{"install", 1}, {"un", 2}}, true},
         LogFileCase{"system, own folder there", kProgramFolderOk, kMiB + 1, {{"install", 1}}, true},
         LogFileCase{"own folder of another", kProgramFolderOfAnother, 10, {{"install", 1}}, false},
-        LogFileCase{"own folder others may write", kProgramFolderOpen, 10, {{"install", 1}}, false}));
+        LogFileCase{
+            "own folder others may write", kProgramFolderOpen, 10, {{"install", 1}}, false}));
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <stdint.h>
 
-#include <string>
+#include <string_view>
 
 namespace wait_bounds {
 
@@ -25,17 +25,21 @@ constexpr uint64_t kRemoval = kStopTray + 2 * kSpoolerPause;
 // The uninstall: the removal and a pause for files still held.
 constexpr uint64_t kUninstallSteps = kRemoval + kSpoolerPause;
 // The install: the removal, a pause for files still held after it, two copies of the monitor
-// around a pause, one driver copy waiting out its retries (a failed copy ends the driver's
-// copies), the monitor's additions and a last pause for held files.
+// around a pause, the monitor's additions, the driver, UI and help copies each waiting out its
+// retries (the first two succeeding at their last attempt: a failed one ends the driver's
+// copies) and a last pause for held files.
 constexpr uint64_t kInstallSteps = kRemoval + kSpoolerPause + 2 * kCopyOpen + kSpoolerPause +
-                                   kCopyOpen + kAddMonitor + kSpoolerPause;
-constexpr uint64_t kSequenceStart = kHelpWindows + kSpoolerState;  // then the spooler check
+                                   kAddMonitor + 3 * kCopyOpen + kSpoolerPause;
+// Another run holding the run lock: waited for once, at most the longest install and a margin.
+constexpr uint64_t kRunLock = 300000;
+constexpr uint64_t kSequenceStart = kHelpWindows + kRunLock + kSpoolerState;  // the lock, then
+                                                                              // the spooler check
 
 // The bound of a mode given by its keyword.
-inline uint64_t ForMode(const std::string& keyword) {
+constexpr uint64_t ForMode(std::string_view keyword) {
   if (keyword == "install" || keyword == "in_notray") return kSequenceStart + kInstallSteps;
   if (keyword == "uninstall") return kSequenceStart + kUninstallSteps;
-  if (keyword == "removetray") return kStopTray;
+  if (keyword == "removetray") return kRunLock + kStopTray;
   if (keyword == "onInit") return 2 * kSpoolerPause;  // two passes, each with a restart
   return 0;                                           // onChkDrv, def.set, none
 }

@@ -213,16 +213,20 @@ TEST_F(PortMonitorTest, OurPortEntryGoesToFileAndComesBackExactly) {
 }
 
 // Records of printers deleted since the snapshot still name our port: moved and recorded too.
+// A connection's port is its print server's: left alone.
 TEST_F(PortMonitorTest, PrintersOnOurPortAreRecordedInSnapshotOrder) {
   Stage(2609);
   Printers({"vexaWriter:", "vexaWriter:"});
-  spooler().printers.pop_back();
+  spooler().AddConnection(u"\\\\srv", u"P2", u"Generic / Text Only", u"vexaWriter:");
+  TakePrinterSnapshot(state.printers);
+  spooler().printers.erase(spooler().printers.begin() + 1);
   Remove();
   EXPECT_EQ(LogFrom("Can't delete"),
             JoinLines({"  Can't delete monitor from the first try", "  SetPrinter(P0) - ok",
                        "  Can't open printer P1", "  Monitor was removed :)"}));
   EXPECT_EQ(Retargeted(), (Names{"P0", "P1"}));
   EXPECT_EQ(Port(1), "file:");
+  EXPECT_EQ(Port(2) + SpoolerPort("\\\\srv\\P2"), "vexaWriter:vexaWriter:");
   EXPECT_EQ(state.errorCount, 0);
 }
 
@@ -260,6 +264,15 @@ TEST_F(PortMonitorTest, InstallCopiesTheDllUnlessToldToSkip) {
     EXPECT_EQ(spooler().FindMonitor(u"vexaWriter:")->dllName, u"zqvmon64.dll");
     EXPECT_EQ(state.errorCount, 0);
   }
+  // An old DLL the spooler still holds is replaced with the spooler stopped, without an error.
+  Stage(2604, false);
+  files().HoldAsLoadedModule(Widen(kMonitorDll), "spooler");
+  InstallPortMonitor(state);
+  const char* copy = "    CopyFile zqvmon64.dll to C:\\Windows\\system32\\)";
+  EXPECT_EQ(Log(), "#AddMonitor\r\n  Copy monitor file\r\n" + std::string(copy) +
+                       " Cant't open destination file- FAILED!\r\n  #Restart Spooler\r\n" + copy +
+                       "- OK\r\n  AddMonitor - OK :)\r\n");
+  EXPECT_EQ(state.errorCount, 0);
 }
 
 // Five attempts 50 ms apart; after the fifth failure the moved printers stay on "file:".
@@ -284,6 +297,24 @@ TEST_F(PortMonitorTest, AddMonitorIsTriedFiveTimes) {
     EXPECT_EQ(Log(), expected);
     EXPECT_EQ(machine().ElapsedMilliseconds() - before, 4u * 50u);
     EXPECT_EQ(SpoolerPort("P0"), failures == 4 ? "vexaWriter:" : "file:");
+  }
+}
+
+// A monitor a refused removal left registered counts as added when its DLL is ours.
+TEST_F(PortMonitorTest, AMonitorLeftRegisteredCountsAsAddedWhenItsDllIsOurs) {
+  for (const char16_t* dll : {u"ZQVMON64.DLL", u"other.dll"}) {
+    bool ours = dll[0] == u'Z';
+    Stage(2609);
+    Printers({"vexaWriter:"});
+    Remove(3);
+    spooler().monitors[1].dllName = dll;
+    state.copyMonitor = 0;
+    InstallPortMonitor(state);
+    EXPECT_EQ(Has("  AddMonitor - already installed :)"), ours);
+    EXPECT_EQ(Has("  Error(11): Can`t install a local port monitor'vexaWriter:' - (The specified "
+                  "print monitor has already been installed.)"),
+              !ours);
+    EXPECT_EQ(SpoolerPort("P0"), ours ? "vexaWriter:" : "file:");
   }
 }
 

@@ -142,6 +142,24 @@ TEST_F(PrinterCreationTest, APrinterLeftBehindCannotBeAddedAndTheFallbackIsTried
   EXPECT_TRUE(Marked("vexaWriters\\key-A"));
 }
 
+// A printer the removal kept stands in for the fallback; a connection (the server's) does not.
+TEST_F(PrinterCreationTest, OnlyAPrinterKeptInPlaceStandsInForTheFallback) {
+  for (bool connection : {true, false}) {
+    spooler().printers.clear();
+    if (connection) spooler().AddConnection(u"\\\\srv", u"vexaWriter", u"vexaWriter printer", u"");
+    if (!connection) spooler().AddPrinter(u"vexaWriter", u"vexaWriter printer", u"vexaWriter:");
+    TakePrinterSnapshot(state.printers);
+    state.checkMonitorVersion = 1;
+    machine().FailCall("OpenPrinterW", machine().CallCount("OpenPrinterW") + 1,
+                       ERROR_ACCESS_DENIED);
+    RemoveAllPrinters(state);
+    state.logText.Release();
+    RestorePrinters(state);
+    EXPECT_EQ(Log(),
+              connection ? JoinLines({"#AddPrinter(vexaWriter)", kCheck, kFound, "  OK :)"}) : "");
+  }
+}
+
 TEST_F(PrinterCreationTest, AMissingNameNeverReachesTheSpooler) {
   EXPECT_EQ(CreatePrinter(state, nullptr), nullptr);
   EXPECT_EQ(Log(),

@@ -163,6 +163,7 @@ TEST_F(RemoveAllPrintersTest, OnlyPrintersOfExactlyOurDriverGoAndAreSavedInRever
   spooler().AddDriver(u"vexaWriter printer 2");
   spooler().AddPrinter(u"Cased", u"VexaWriter printer", u"LPT1:");
   spooler().AddPrinter(u"Longer", u"vexaWriter printer 2", u"LPT1:");
+  spooler().AddConnection(u"\\\\srv", u"Shared", u"vexaWriter printer", u"vexaWriter:");
   Run();
   EXPECT_EQ(Log(), JoinLines({
                        "  #DeleteAllPrinters",
@@ -172,10 +173,11 @@ TEST_F(RemoveAllPrintersTest, OnlyPrintersOfExactlyOurDriverGoAndAreSavedInRever
                        "      OK",
                        "    #DeletePrinter(B)",
                        "      OK",
+                       "    Printer \\\\srv\\Shared is a connection to a print server, it stays",
                    }));
   EXPECT_EQ(state.errorCount, 0);
   EXPECT_EQ(Saved(), (Names{"B=key-b", "A2=key-a"}));
-  EXPECT_EQ(Remaining(), (Names{"Laser", "Cased", "Longer"}));
+  EXPECT_EQ(Remaining(), (Names{"Laser", "Cased", "Longer", "\\\\srv\\Shared"}));
   // The nodes point into the snapshot, which still describes the removed printers.
   EXPECT_EQ(state.savedPrinters->printer, &state.printers.records[3]);
 }
@@ -253,6 +255,8 @@ TEST_F(RemoveAllPrintersTest, DuringAReinstallAPrinterWhoseSettingsCannotBeSaved
       EXPECT_EQ(Log().find("Can't read the settings of printer A, it stays") != std::string::npos,
                 reinstall == 1 && c.stays);
       EXPECT_EQ(Remaining(), reinstall && c.stays ? Names{"A"} : Names{});
+      EXPECT_EQ(state.keptPrinters, reinstall && c.stays ? 1u : 0u) << "present after the run";
+      state.keptPrinters = 0;
       EXPECT_EQ(Saved(), Names{});
       ReleaseInstallState(state);
       spooler().printers.clear();

@@ -102,6 +102,17 @@ TEST_F(TrayTest, ARunValueFillingTheWholeReadIsEndedBeforeUse) {
 
   EXPECT_FALSE(files().Exists(path));
   EXPECT_EQ(RunValue(), nullptr);
+
+  // 530 bytes, the path with its terminator or one unit more: read as none, nothing deleted.
+  files().AddFile(path);
+  for (const winsim::WideText& value : {path + u'\0', path + u'x'}) {
+    bytes = reinterpret_cast<const BYTE*>(value.data());
+    registry().SetValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ,
+                        std::vector<BYTE>(bytes, bytes + 530));
+    uint64_t before = machine().ElapsedMilliseconds();
+    StopTray();
+    EXPECT_EQ(machine().ElapsedMilliseconds() - before, 1000u) << "read as none: nothing deleted";
+  }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "winsim/machine.h"
 
 #include "test_support.h"
+#include "winsim/files.h"
+#include "winsim/mutexes.h"
+#include "winsim/registry.h"
 
 namespace {
 
@@ -49,6 +52,30 @@ TEST_F(WinsimCoreTest, ClockAdvancesOnlyBySleeping) {
   machine().SetTickCount(0xFFFFFFF0u);
   Sleep(0x20);
   EXPECT_EQ(GetTickCount(), 0x10u) << "the tick count wraps";
+}
+
+TEST_F(WinsimCoreTest, AProgramEndedByForceLetsGoOfWhatItHeldAndChangesNothingAfter) {
+  machine().files().AddFile(u"C:\\f.txt", "data");
+  HANDLE file = CreateFileW(L"C:\\f.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  CreateMutexA(nullptr, TRUE, "m");
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  machine().EndProgramAtCall(2);
+  void* block = GlobalAlloc(GPTR, 4);
+  EXPECT_EQ(RegSetValueExW(key, L"v", 0, REG_SZ, nullptr, 0), 1067) << "the call it dies in";
+  EXPECT_EQ(machine().OpenHandleCount(), 0u);
+  EXPECT_FALSE(machine().mutexes().Exists("m")) << "abandoned with its last handle";
+  DWORD start = GetTickCount();
+  Sleep(500);
+  EXPECT_EQ(GetTickCount(), start);
+  EXPECT_EQ(CreateMutexA(nullptr, FALSE, "m"), nullptr);
+  EXPECT_FALSE(CloseHandle(file));
+  EXPECT_EQ(GlobalFree(block), nullptr) << "its own memory still works";
+  machine().StartProgramAgain();
+  HANDLE reopened = CreateFileW(L"C:\\f.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_NE(reopened, INVALID_HANDLE_VALUE) << "the file was let go";
+  CloseHandle(reopened);
+  EXPECT_EQ(machine().registry().GetValue(HKEY_CURRENT_USER, u"k", u"v"), nullptr);
 }
 
 TEST_F(WinsimCoreTest, SuccessLeavesAPoisonedLastError) {

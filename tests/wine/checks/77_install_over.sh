@@ -5,6 +5,10 @@
 # where it was, the marks are gone, and the other printer is untouched. Then the queries: "def.set"
 # makes the first of ours in the spooler's order the default (4); "onInit" answers 3 while ours
 # is the default and 102 once another printer is; "uninstall" leaves nothing of ours (2).
+# Between them, an install ended by force (kill -9) once it has deleted the printers and the
+# driver's files: it leaves records of both printers in HKLM and its log on disk up to its last
+# line, and the next install brings both back with their settings and the default, one log line
+# each, and leaves no record.
 source "$(dirname "$0")/../lib.sh"
 [ -n "${DISPLAY:-}" ] || fail "needs a display (run.sh starts Xvfb)"
 wine_new_prefix 77_install_over
@@ -33,6 +37,34 @@ expect_eq "$(spool_state usermark)" "usermark|key-one|deleted=0
 usermark|key-two|deleted=0" "per-user settings keys"
 expect_line "tray|mutex=1|window=1" "companion running"
 expect_line "run|C:\\vexa\\vextray.exe" "Run value"
+
+records='HKLM\Software\Morvane Software KFT\vexaWriter\SavedPrinters'
+driver_file=$WINEPREFIX/drive_c/${PRODUCT_FILES[1]}
+(exec wine 'C:\vexa\drv\zqvinst64.exe' install >/dev/null 2>&1) &
+killed=$!
+for _ in $(seq 6000); do [ -e "$driver_file" ] || break; sleep 0.005; done
+kill -9 "$killed"
+wait "$killed" 2>/dev/null
+read_state
+expect_no_line "^printer|vexaWriter" "printers after the killed install"
+temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
+last_entry() { tr -d '\r' <"$temp/vexaWriter-setup.log" | awk '/^==== /{e=""} {e=e $0 "\n"} END{printf "%s", e}'; }
+entry=$(last_entry)
+grep -A1 '#DeletePrinter(vexaWriter 2)' <<<"$entry" | grep -qx ' *OK' ||
+  fail "the killed run's log on disk lacks its deletions: $entry"
+grep -q '^Exit code' <<<"$entry" && fail "the killed run's log has an exit code: $entry"
+wine reg query "$records" /s | tr -d '\r' | grep -q 'SubKey.*key-two' || fail "no record in HKLM"
+run_installer install
+expect_run 1 "install after a killed install"
+read_state
+expect_eq "$(last_entry | grep -c 'was removed by a run that did not finish, it comes back$')" 2 \
+  "recovery lines in the log of the install after the killed one"
+expect_eq "$(spool_state printer)" "$office
+printer|vexaWriter|vexaWriter:|vexaWriter printer|Front desk|Room 1|RAW|key-one|key-one
+printer|vexaWriter 2|vexaWriter:|vexaWriter printer|Back|Room 2|RAW|key-two|key-two" \
+  "printers after the install that followed a killed one"
+expect_line "default|vexaWriter 2" "default printer after the killed install"
+wine reg query "$records" >/dev/null 2>&1 && fail "records left after the install"
 
 run_installer onChkDrv
 expect_run 103 "onChkDrv"

@@ -20,6 +20,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "winsim/machine.h"
@@ -82,6 +83,8 @@ struct ShownDialog {
   // The scripted actions ran out before the dialog ended: the platform would have waited
   // forever; the simulation ends the call with -1 instead.
   bool leftOpen = false;
+  // The named mutexes the program owned while the dialog waited for the user.
+  std::vector<std::string> mutexesOwned;
 };
 
 class Desktop {

@@ -72,6 +72,10 @@ class FileSystem {
   void Hold(const WideText& path, const std::string& holder = "process",
             DWORD error = ERROR_SHARING_VIOLATION);
   void HoldAsLoadedModule(const WideText& path, const std::string& holder);
+  // A hold (by "process") that ends by itself once it has refused this many openings for
+  // writing, as a scanner's that reads a new file for a moment.
+  void HoldForRefusals(const WideText& path, unsigned refusals,
+                       DWORD error = ERROR_SHARING_VIOLATION);
   void ReleaseHold(const WideText& path);
   void ReleaseHoldsOf(const std::string& holder);
   bool IsHeld(const WideText& path) const;
@@ -109,6 +113,7 @@ class FileSystem {
     std::string holder;  // empty: not held
     DWORD holdError = 0;
     DWORD holdDeleteError = 0;  // 0: holdError
+    unsigned refusalsLeft = 0;  // 0: the hold lasts until it is released
     bool deletePending = false;
     DWORD openDelay = 0;
     DWORD writeLimit = 0;

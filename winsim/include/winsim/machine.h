@@ -8,8 +8,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,8 @@ namespace winsim {
 // Last-error value left behind by a successful call: the platform leaves it undefined, so code
 // that reads it after success sees a value no system call ever reports (customer bit set).
 constexpr DWORD kPoisonedLastError = 0x2000DEADu;
+// What every call of a program that has died fails with (ERROR_PROCESS_ABORTED).
+constexpr DWORD kEndedProcessError = 1067;
 
 class FileSystem;
 class Registry;
@@ -25,6 +29,7 @@ class ServiceManager;
 class Desktop;
 class Mutexes;
 class Processes;
+class PrivateNamespaces;
 class Spooler;
 
 enum class HandleKind {
@@ -37,6 +42,8 @@ enum class HandleKind {
   ServiceManager,
   Service,
   Printer,
+  Namespace,
+  Boundary,  // a boundary descriptor: a block of the program's, counted as a handle
   Other,
 };
 const char* HandleKindName(HandleKind kind);
@@ -55,7 +62,12 @@ class Machine {
   // Virtual clock in milliseconds. Only Sleep, waits and Advance move it.
   DWORD TickCount() const { return tickCount_; }
   void SetTickCount(DWORD ticks) { tickCount_ = ticks; }
+  // Moves the clock on, running each timer that falls due on the way at its own time.
   void Advance(DWORD milliseconds);
+  // Runs `action` once the virtual time elapsed since the machine was made reaches `at` (what
+  // other programs do in their own time); NextTimer says when the next one is due.
+  void At(uint64_t at, std::function<void()> action);
+  std::optional<uint64_t> NextTimer() const;
   // What Sleep does: counts the sleep and advances the clock.
   void SleepFor(DWORD milliseconds);
   // Total virtual time that has passed through Sleep and waits since the machine was made.
@@ -76,6 +88,21 @@ class Machine {
   const std::map<std::string, unsigned>& CallCounts() const { return callCounts_; }
   // Counts the call and returns the error to fail it with, or 0 to let it run.
   DWORD EnterCall(const char* function);
+
+  // Process death, as a task ended by force: the program under test dies on entering the nth
+  // simulated call from now (1-based, all functions counted together). Its handles are closed
+  // as the platform closes them at process exit (files let go, printer handles ended), the
+  // mutexes it owns are abandoned, and every later call it makes fails with
+  // kEndedProcessError and changes nothing; sleeps and waits return at once. Only the calls
+  // on its own memory and text (GlobalAlloc, LocalFree, code-page conversion, the clock, the
+  // command line) keep working, so that the code still running returns and frees what it
+  // holds. What other processes were asked to do stays done.
+  void EndProgramAtCall(uint64_t nth);
+  bool ProgramEnded() const { return ended_; }
+  // The program is started again as a new process on the same machine.
+  void StartProgramAgain();
+  // Every simulated call so far, all functions together.
+  uint64_t TotalCalls() const { return totalCalls_; }
 
   // Memory accounting.
   void* AllocateBlock(bool local, SIZE_T bytes, bool zeroFill);
@@ -104,6 +131,7 @@ class Machine {
   Desktop& desktop() { return *desktop_; }
   Processes& processes() { return *processes_; }
   Mutexes& mutexes() { return *mutexes_; }
+  PrivateNamespaces& namespaces() { return *namespaces_; }
   Spooler& spooler() { return *spooler_; }
 
  private:
@@ -117,7 +145,13 @@ class Machine {
     std::shared_ptr<void> object;
   };
 
+  void EndProgram();
+
   DWORD tickCount_ = 1000000;
+  uint64_t totalCalls_ = 0;
+  uint64_t endAtCall_ = 0;
+  bool ended_ = false;
+  bool closingAtExit_ = false;
   uint64_t elapsed_ = 0;
   unsigned sleepCount_ = 0;
   std::map<std::string, unsigned> callCounts_;
@@ -126,6 +160,7 @@ class Machine {
   std::map<const void*, SIZE_T> localBlocks_;
   std::map<const void*, HandleEntry> handles_;
   uintptr_t nextHandle_ = 0x1000;
+  std::multimap<uint64_t, std::function<void()>> timers_;
 
   std::unique_ptr<FileSystem> files_;
   std::unique_ptr<Registry> registry_;
@@ -133,6 +168,7 @@ class Machine {
   std::unique_ptr<Desktop> desktop_;
   std::unique_ptr<Processes> processes_;
   std::unique_ptr<Mutexes> mutexes_;
+  std::unique_ptr<PrivateNamespaces> namespaces_;
   std::unique_ptr<Spooler> spooler_;
 };
 

@@ -11,8 +11,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "winsim/machine.h"
+#include "winsim/security.h"
 
 namespace winsim {
 
@@ -23,6 +25,7 @@ class Mutexes {
     DWORD owner = 0;   // process id; 0 when free
     unsigned recursion = 0;
     bool abandoned = false;
+    ObjectSecurity security;  // set by whoever makes it
   };
 
   // The mutex of that name, made when none lives; *existed tells which. An empty name makes a
@@ -38,6 +41,8 @@ class Mutexes {
   static bool Release(Mutex& mutex, DWORD processId);
   // The process ended: every mutex it still owns becomes free and abandoned.
   void AbandonAllOf(DWORD processId);
+  // The names of the mutexes the process owns.
+  std::vector<std::string> OwnedBy(DWORD processId) const;
 
  private:
   std::map<std::string, std::weak_ptr<Mutex>> named_;

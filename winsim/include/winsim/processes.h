@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "winsim/machine.h"
+#include "winsim/security.h"
 #include "winsim/text.h"
 
 namespace winsim {
@@ -32,6 +33,9 @@ class Processes {
   }
   // The process id of the program under test, the owner of what its own calls acquire.
   static constexpr DWORD kProgramProcessId = 0x100;
+
+  // The account the program runs as: by default an elevated administrator.
+  Token token = Token::ElevatedAdministrator();
 
   // What GetCommandLineW returns; the program path is argument 0.
   WideText commandLine = u"\"C:\\vexa\\drv\\zqvinst64.exe\"";

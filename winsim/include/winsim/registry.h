@@ -40,6 +40,7 @@ class Registry {
 
   // Used by the simulated calls.
   struct Key {
+    WideText name;  // the last part of the path, in the letters it was created with
     REGSAM denied = 0;
     std::map<WideText, Value> values;
   };
@@ -50,6 +51,10 @@ class Registry {
   static WideText FullPath(HKEY root, const WideText& path);
   Key* FindKey(const WideText& fullPath);
   Key& MakeKey(const WideText& fullPath);
+  // The keys right below the key, in the order of their names without letter case.
+  std::vector<const Key*> SubKeys(const WideText& fullPath) const;
+  // The key and everything below it; false when there was no such key.
+  bool DeleteTree(const WideText& fullPath);
 
  private:
   std::map<WideText, Key> keys_;

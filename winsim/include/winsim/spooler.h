@@ -59,8 +59,15 @@ struct PrinterDataValue {
   std::vector<BYTE> bytes;
 };
 
+// A printer of this machine, or a connection of the user's to a print server's printer: then
+// its name is "\\server\printer", serverName "\\server", and its attributes carry
+// PRINTER_ATTRIBUTE_NETWORK instead of PRINTER_ATTRIBUTE_LOCAL. A connection's queue, port and
+// settings are the server's: changing or deleting it through its handle acts on the server
+// (the simulation drops the connection with the server's printer), and no monitor of this
+// machine serves its port. Its driver is this machine's copy, which it keeps in use.
 struct SpoolerPrinter {
   WideText name;
+  WideText serverName;  // empty for a printer of this machine
   WideText shareName;
   WideText port;
   WideText driver;
@@ -140,6 +147,9 @@ class Spooler {
 
   // Staging helpers for tests.
   SpoolerPrinter& AddPrinter(const WideText& name, const WideText& driver, const WideText& port);
+  // A connection to the printer `printer` shared by `server` ("\\server"), as the user made it.
+  SpoolerPrinter& AddConnection(const WideText& server, const WideText& printer,
+                                const WideText& driver, const WideText& port);
   SpoolerDriver& AddDriver(const WideText& name, const WideText& environment = kNativeEnvironment);
   SpoolerMonitor& AddMonitor(const WideText& name, const WideText& dllName,
                              std::vector<WideText> ports);

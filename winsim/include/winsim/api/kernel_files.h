@@ -96,6 +96,5 @@ typedef struct _FILE_RENAME_INFO {
   WCHAR FileName[1];
 } FILE_RENAME_INFO, *PFILE_RENAME_INFO;
 // Only FileRenameInfo is simulated: the handle needs DELETE access; the new name is a full path.
-BOOL WINAPI SetFileInformationByHandle(HANDLE hFile,
-                                       FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
+BOOL WINAPI SetFileInformationByHandle(HANDLE hFile, FILE_INFO_BY_HANDLE_CLASS FileInformationClass,
                                        LPVOID lpFileInformation, DWORD dwBufferSize);

@@ -31,6 +31,7 @@ typedef enum _TOKEN_INFORMATION_CLASS {
 
 typedef enum {
   WinWorldSid = 1,
+  WinAuthenticatedUserSid = 17,
   WinLocalSystemSid = 22,
   WinBuiltinAdministratorsSid = 26,
   WinBuiltinUsersSid = 27,
@@ -84,6 +85,11 @@ typedef struct _SECURITY_DESCRIPTOR_RELATIVE {
 typedef enum _SE_OBJECT_TYPE {
   SE_UNKNOWN_OBJECT_TYPE = 0,
   SE_FILE_OBJECT,
+  SE_SERVICE,
+  SE_PRINTER,
+  SE_REGISTRY_KEY,
+  SE_LMSHARE,
+  SE_KERNEL_OBJECT,
 } SE_OBJECT_TYPE;
 
 #define SDDL_REVISION_1 1
@@ -95,14 +101,18 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
 BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
                                 LPVOID TokenInformation, DWORD TokenInformationLength,
                                 PDWORD ReturnLength);
+// Writes the SID into pSid (*cbSid bytes); the domain SID is needed only for domain accounts.
+BOOL WINAPI CreateWellKnownSid(WELL_KNOWN_SID_TYPE WellKnownSidType, PSID DomainSid, PSID pSid,
+                               DWORD* cbSid);
 BOOL WINAPI IsWellKnownSid(PSID pSid, WELL_KNOWN_SID_TYPE WellKnownSidType);
 BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2);
 BOOL WINAPI GetAce(PACL pAcl, DWORD dwAceIndex, LPVOID* pAce);
 // Returns its error. The descriptor (self-relative, owner and access list as asked for) is
-// freed with LocalFree; the owner and list pointers point into it.
+// freed with LocalFree; the owner and list pointers point into it. Files and folders
+// (SE_FILE_OBJECT) and the owner of mutexes (SE_KERNEL_OBJECT) are simulated.
 DWORD WINAPI GetSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
-                             SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner,
-                             PSID* ppsidGroup, PACL* ppDacl, PACL* ppSacl,
+                             SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner, PSID* ppsidGroup,
+                             PACL* ppDacl, PACL* ppSacl,
                              PSECURITY_DESCRIPTOR* ppSecurityDescriptor);
 // The descriptor is freed with LocalFree.
 BOOL WINAPI ConvertStringSecurityDescriptorToSecurityDescriptorW(

@@ -1,0 +1,59 @@
+// Simulated security, as far as kernel objects need it: SIDs by their text form ("S-1-5-32-544"),
+// the token of an account (its user, its groups, the owner it gives new objects), and an
+// object's security: its owner and its access list, reduced to who is allowed and who is denied
+// (every entry is taken for full access).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "winsim/files.h"  // the SIDs of the system account, Administrators, Users, Everyone
+
+namespace winsim {
+
+constexpr const char* kAuthenticatedUsersSid = "S-1-5-11";
+// A standard user of the machine.
+constexpr const char* kStandardUserSid = "S-1-5-21-1004336348-1177238915-682003330-1001";
+
+struct Token {
+  std::string user;
+  std::vector<std::string> groups;
+  std::string defaultOwner;  // an elevated administrator's objects belong to Administrators
+  bool Holds(const std::string& sid) const;
+
+  static Token ElevatedAdministrator();
+  static Token StandardUser();
+};
+
+struct ObjectSecurity {
+  std::string owner;
+  bool hasDacl = false;  // none: everyone has every access
+  std::vector<std::string> allowed;
+  std::vector<std::string> denied;
+  bool Grants(const Token& token) const;
+  // An object made by the account, with the descriptor's security or the token's defaults.
+  static ObjectSecurity MadeBy(const Token& token);
+};
+
+// The SID's bytes as the platform lays them out; empty for text that is no SID.
+std::vector<BYTE> SidBytes(const std::string& text);
+// The text form of a SID in memory; empty when it is not a valid SID.
+std::string SidText(const void* sid);
+// The security a descriptor made by ConvertStringSecurityDescriptorToSecurityDescriptorW holds,
+// for the calls that take SECURITY_ATTRIBUTES; false when it is none of those.
+bool DescriptorSecurity(const void* descriptor, ObjectSecurity* security);
+
+// The text form of a well-known SID; null for a type the simulation does not know.
+const char* WellKnownText(WELL_KNOWN_SID_TYPE type);
+// GetSecurityInfo for SE_KERNEL_OBJECT: the owner of a mutex.
+DWORD KernelObjectSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
+                               SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner,
+                               PSID* ppsidGroup, PACL* ppDacl, PACL* ppSacl,
+                               PSECURITY_DESCRIPTOR* ppSecurityDescriptor);
+// A self-relative descriptor of the security in a LocalAlloc block, as the advapi32 calls hand
+// them out; null when the block cannot be had. *size gets its bytes when size is not null.
+PSECURITY_DESCRIPTOR NewDescriptor(const ObjectSecurity& security, DWORD* size);
+
+}  // namespace winsim
