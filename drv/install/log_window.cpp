@@ -9,6 +9,9 @@
 namespace {
 
 void InitializeLogWindow(HWND dialog, const InstallState& state) {
+  // A new edit control's limit is 32,767 characters, and a print server's log runs far past it:
+  // the limit is lifted before the text goes in, so that the control holds the whole log.
+  SendDlgItemMessageW(dialog, IDC_LOG_TEXT, EM_SETLIMITTEXT, 0, 0);
   SetDlgItemTextW(dialog, IDC_LOG_TEXT, state.logText.Text());
   WCHAR title[64];
   FormatBoundedV(title, 64, L"vexaWriter build %d- Install%s", kBuildNumber,

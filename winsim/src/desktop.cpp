@@ -8,6 +8,11 @@ using winsim::Machine;
 
 namespace winsim {
 
+namespace {
+// What a new edit control lets the user type, in characters.
+constexpr uint64_t kEditTextLimit = 32767;
+}  // namespace
+
 HWND Desktop::NewHandle() {
   HWND handle = reinterpret_cast<HWND>(nextHandle_);
   nextHandle_ += 0x1C;
@@ -106,6 +111,7 @@ HWND Desktop::CreateDialogWindow(const DialogTemplate& dialogTemplate) {
   for (const DialogControl& control : dialogTemplate.controls) {
     windows_.push_back(Window{NewHandle(), dialog, control.id, control.className, control.text,
                               nullptr, 0, false, 0});
+    if (EqualsIgnoringCase(control.className, u"Edit")) windows_.back().textLimit = kEditTextLimit;
   }
   return dialog;
 }

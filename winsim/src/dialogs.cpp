@@ -106,7 +106,9 @@ INT_PTR WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND
   shown.title = window->text;
   shown.result = shown.leftOpen ? -1 : window->dialogResult;
   for (const winsim::DialogControl& control : dialogTemplate.controls) {
-    shown.itemTexts[control.id] = desktop.Control(dialog, control.id)->text;
+    const Desktop::Window* item = desktop.Control(dialog, control.id);
+    shown.itemTexts[control.id] = item->text;
+    if (item->textLimit != 0) shown.textLimits[control.id] = item->textLimit;
   }
   lpDialogFunc(dialog, WM_DESTROY, 0, 0);
   desktop.DestroyWindow(dialog);
@@ -143,6 +145,28 @@ BOOL WINAPI SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString) {
   control->text = winsim::FromPtr(lpString);
   winsim::PoisonLastError();
   return TRUE;
+}
+
+LRESULT WINAPI SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
+                                   LPARAM /*lParam*/) {
+  WINSIM_ENTER_OR_FAIL(0);
+  Desktop& desktop = Machine::Current().desktop();
+  if (desktop.Lookup(hDlg) == nullptr) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  Desktop::Window* control = desktop.Control(hDlg, nIDDlgItem);
+  if (control == nullptr) {
+    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
+    return 0;
+  }
+  winsim::PoisonLastError();
+  if (control->textLimit == 0) return 0;  // not an edit control
+  // Zero lifts the limit (the templates' edit controls are multi-line); the text already there
+  // stays whole either way.
+  if (Msg == EM_SETLIMITTEXT) control->textLimit = wParam != 0 ? wParam : 0xFFFFFFFFu;
+  if (Msg == EM_GETLIMITTEXT) return static_cast<LRESULT>(control->textLimit);
+  return 0;
 }
 
 BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString) {

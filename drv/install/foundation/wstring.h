@@ -41,8 +41,14 @@ class WString {
   // The characters, for filling after Resize; null for the empty string.
   WCHAR* Data();
 
-  // Units a block for this length has room for, terminator included.
-  static uint64_t CapacityFor(uint64_t length) { return (length + 1 + 31) / 32 * 32; }
+  // Units a block for this length has room for, terminator included: 32, or the power of two
+  // that holds it, so that a string grown one line at a time (a print server's log runs to
+  // megabytes) is copied a number of times that grows with the logarithm of its length.
+  static uint64_t CapacityFor(uint64_t length) {
+    uint64_t capacity = 32;
+    while (capacity < length + 1) capacity *= 2;
+    return capacity;
+  }
 
   struct HeapCounters {
     uint64_t allocations;

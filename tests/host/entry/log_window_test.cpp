@@ -20,6 +20,8 @@ TEST_F(LogWindowTest, TheTitleTellsWhetherErrorsWereReported) {
   EXPECT_EQ(DialogTitle(0), "vexaWriter build 2609- Install log.");
   EXPECT_EQ(DialogTitle(1), "vexaWriter build 2609- Install error log!");
   EXPECT_EQ(DialogLog(1), "vexaWriter 2609\r\n");
+  EXPECT_GT(desktop().shownDialogs.at(1).textLimits.at(IDC_LOG_TEXT), 0xFFFFFFu)
+      << "a print server's log is longer than an edit control's default limit";
 }
 
 TEST_F(LogWindowTest, AnEmptyLogShowsAnEmptyText) {

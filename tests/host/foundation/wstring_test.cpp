@@ -16,11 +16,11 @@ WString Make(const std::string& text) {
   return s;
 }
 
-TEST_F(WStringTest, CapacityRoundsLengthPlusTerminatorUpToThirtyTwo) {
+TEST_F(WStringTest, CapacityRoundsLengthPlusTerminatorUpToAPowerOfTwoFromThirtyTwo) {
   struct Case {
     uint64_t length;
     uint64_t capacity;
-  } cases[] = {{1, 32}, {31, 32}, {32, 64}, {63, 64}, {64, 96}};
+  } cases[] = {{1, 32}, {31, 32}, {32, 64}, {63, 64}, {64, 128}, {1000000, 1048576}};
   for (const Case& c : cases) EXPECT_EQ(WString::CapacityFor(c.length), c.capacity) << c.length;
 }
 

@@ -77,7 +77,7 @@ const std::map<std::string, DWORD> kCallErrors = [] {
         "GetSystemDirectoryW", "GetTempPath2W", "GetTempPathW", "GetTokenInformation",
         "GetVersionExA", "MultiByteToWideChar", "WideCharToMultiByte"}},
       {ERROR_PROC_NOT_FOUND, {"GetProcAddress"}},
-      {ERROR_INVALID_WINDOW_HANDLE, {"IsWindow"}},
+      {ERROR_INVALID_WINDOW_HANDLE, {"IsWindow", "SendDlgItemMessageW"}},
       {ERROR_MOD_NOT_FOUND, {"LoadLibraryExW", "GetModuleHandleW"}},
       {ERROR_READ_FAULT, {"ReadFile"}},
       {ERROR_NOT_OWNER, {"ReleaseMutex"}},

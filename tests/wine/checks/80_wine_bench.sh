@@ -3,8 +3,11 @@
 # uninstall under Wine against bare_calls.exe, which makes the same platform calls with no log,
 # no checks and only the mandated waits. Both run in copies of the same template prefix with the
 # forwarding winspool.drv (so the install succeeds as on Windows), each with a warm wineserver,
-# in three rounds; the medians are printed. Fails only when something breaks (a tool missing, a
-# run that does not end).
+# in three rounds; the medians are printed. Then "serverinstall" over an installation with 10,
+# 100 and 1,000 printers of ours, each with its own settings key, comment and location, against
+# bare_calls' reinstall of the same printers: three rounds at 10 and 100, one at 1,000 (each of
+# its runs takes seconds). Fails only when something breaks (a tool missing, a run that does not
+# end).
 source "$(dirname "$0")/../lib.sh"
 unset DISPLAY
 [ -f "$TOOLS_DIR/bare_calls.exe" ] || fail "bare_calls.exe not built"
@@ -62,6 +65,50 @@ for round in 1 2 3; do
   end_all
   prefixes=()
 done
+# One prefix for the installer and one for bare_calls, each with our monitor and driver; the
+# printers are added as the rounds go up in size. A reinstall leaves the printers as it found
+# them, so each round starts from the same state.
+prepare 80_wine_bench_server_installer
+installer_prefix=$WINEPREFIX
+prepare 80_wine_bench_server_bare
+bare_prefix=$WINEPREFIX
+for prefix in "$installer_prefix" "$bare_prefix"; do
+  cp "$PACKAGE_DIR/drv/zqvmon64.dll" "$prefix/drive_c/windows/system32/"
+  WINEPREFIX=$prefix spool_inspect add-monitor "vexaWriter:" zqvmon64.dll \
+    + add-driver "vexaWriter printer" 'C:\vexa\drv\zqvdrv64.dll' 'C:\vexa\drv\zqvui64.dll' \
+    'C:\vexa\drv\zqvhelp.chm' || fail "staging the monitor and driver failed"
+done
+reinstall_lines=()
+staged=0
+for count in 10 100 1000; do
+  for prefix in "$installer_prefix" "$bare_prefix"; do
+    WINEPREFIX=$prefix spool_inspect add-printers $((staged + 1)) "$count" "vexaWriter:" \
+      "vexaWriter printer" || fail "staging $count printers failed"
+  done
+  staged=$count
+  rounds=3
+  [ "$count" = 1000 ] && rounds=1
+  reinstall=() bare_reinstall=()
+  for _ in $(seq 1 "$rounds"); do
+    reinstall+=("$(elapsed_ms "$installer_prefix" 'C:\vexa\drv\zqvinst64.exe' serverinstall)") ||
+      fail "the reinstall over $count printers did not end"
+    bare_reinstall+=("$(elapsed_ms "$bare_prefix" 'C:\tools\bare_calls.exe' reinstall 'C:\vexa\drv')") ||
+      fail "bare_calls reinstall over $count printers did not end"
+  done
+  echo "rounds (ms) with $count printers: reinstall ${reinstall[*]}; bare ${bare_reinstall[*]}"
+  ms=$(median "${reinstall[@]}")
+  bare_ms=$(median "${bare_reinstall[@]}")
+  reinstall_lines+=("reinstall with $count printers on Wine: $ms ms, bare calls: $bare_ms ms, ratio $(ratio "$ms" "$bare_ms")")
+done
+# Both leave every printer back with its settings, comment and location.
+for prefix in "$installer_prefix" "$bare_prefix"; do
+  state=$(WINEPREFIX=$prefix spool_inspect state)
+  grep -qxF "default|vexaWriter 1" <<<"$state" || fail "the default moved in $(basename "$prefix")"
+  restored=$(grep -cE <<<"$state" \
+    '^printer\|vexaWriter ([0-9]+)\|vexaWriter:\|vexaWriter printer\|queue \1\|floor \1\|[^|]*\|key-\1\|key-\1$')
+  expect_eq "$restored" 1000 "printers back with their settings in $(basename "$prefix")"
+done
+end_all
 install_ms=$(median "${install[@]}")
 bare_install_ms=$(median "${bare_install[@]}")
 uninstall_ms=$(median "${uninstall[@]}")
@@ -69,3 +116,4 @@ bare_uninstall_ms=$(median "${bare_uninstall[@]}")
 echo "rounds (ms): install ${install[*]}; bare ${bare_install[*]}; uninstall ${uninstall[*]}; bare ${bare_uninstall[*]}"
 echo "install on Wine: $install_ms ms, bare calls: $bare_install_ms ms, ratio $(ratio "$install_ms" "$bare_install_ms")"
 echo "uninstall on Wine: $uninstall_ms ms, bare calls: $bare_uninstall_ms ms, ratio $(ratio "$uninstall_ms" "$bare_uninstall_ms")"
+printf '%s\n' "${reinstall_lines[@]}"

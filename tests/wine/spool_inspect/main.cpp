@@ -5,6 +5,8 @@
 //   add-monitor NAME DLL               AddMonitorW level 2, "Windows x64"
 //   add-driver NAME DRIVER UI [HELP]   AddPrinterDriverExW level 3 with APD_COPY_ALL_FILES
 //   add-printer NAME PORT DRIVER [comment=T] [location=T] [subkey=T] [default] [nulltype]
+//   add-printers FIRST LAST PORT DRIVER  "vexaWriter FIRST".."vexaWriter LAST", each with its
+//                                      own comment, location and settings key; number 1 the default
 //   mark SUBKEY                        HKCU settings key with the value "deleted"
 //   run-value PATH                     HKLM Run value "vexaWriterTray"
 //   start PATH                         starts a program and does not wait

@@ -120,6 +120,28 @@ bool StagePrinter(int argc, WCHAR** argv) {
   return ok;
 }
 
+// A print server's worth of printers: "vexaWriter FIRST" to "vexaWriter LAST" on the port, each
+// with its own comment, location and settings key; "vexaWriter 1" is the default.
+bool StagePrinters(WCHAR** argv) {
+  int first = _wtoi(argv[0]);
+  int last = _wtoi(argv[1]);
+  const WCHAR* port = argv[2];
+  const WCHAR* driver = argv[3];
+  bool ok = first > 0 && last >= first;
+  for (int i = first; i <= last && ok; ++i) {
+    WCHAR name[32], comment[40], location[40], subKey[40];
+    wsprintfW(name, L"vexaWriter %d", i);
+    wsprintfW(comment, L"comment=queue %d", i);
+    wsprintfW(location, L"location=floor %d", i);
+    wsprintfW(subKey, L"subkey=key-%d", i);
+    WCHAR* arguments[] = {
+        name,   const_cast<WCHAR*>(port),      const_cast<WCHAR*>(driver), comment, location,
+        subKey, const_cast<WCHAR*>(L"default")};
+    ok = StagePrinter(i == 1 ? 7 : 6, arguments);
+  }
+  return ok;
+}
+
 bool Mark(const WCHAR* subKey) {
   char path[512];
   char name[260];
@@ -190,6 +212,7 @@ bool StageVerb(const WCHAR* verb, int argc, WCHAR** argv, bool* known) {
   if (lstrcmpW(verb, L"add-driver") == 0 && (argc == 3 || argc == 4))
     return StageDriver(argc, argv);
   if (lstrcmpW(verb, L"add-printer") == 0 && argc >= 3) return StagePrinter(argc, argv);
+  if (lstrcmpW(verb, L"add-printers") == 0 && argc == 4) return StagePrinters(argv);
   if (lstrcmpW(verb, L"mark") == 0 && argc == 1) return Mark(argv[0]);
   if (lstrcmpW(verb, L"run-value") == 0 && argc == 1) return RunValue(argv[0]);
   if (lstrcmpW(verb, L"start") == 0 && argc == 1) return Start(argv[0]);

@@ -77,6 +77,8 @@ struct ShownDialog {
   HWND owner = nullptr;
   WideText title;
   std::map<int, WideText> itemTexts;
+  // Edit controls' text limits (what the user may type; WM_SETTEXT is not cut to it).
+  std::map<int, uint64_t> textLimits;
   INT_PTR result = 0;
   // The scripted actions ran out before the dialog ended: the platform would have waited
   // forever; the simulation ends the call with -1 instead.
@@ -133,6 +135,8 @@ class Desktop {
     DWORD responseDelayMs;
     bool dialogEnded;
     INT_PTR dialogResult;
+    // Edit controls: 32,767 characters until EM_SETLIMITTEXT; 0 for other windows.
+    uint64_t textLimit = 0;
   };
   Window* Lookup(HWND window);
   Window* Control(HWND dialog, int id);

@@ -25,6 +25,9 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define WM_SYSCOMMAND 0x0112
 #define WM_USER 0x0400
 
+#define EM_SETLIMITTEXT 0x00C5
+#define EM_GETLIMITTEXT 0x00D5
+
 #define SC_CLOSE 0xF060
 
 #define SW_HIDE 0
@@ -59,6 +62,9 @@ INT_PTR WINAPI DialogBoxParamW(HINSTANCE hInstance, LPCWSTR lpTemplateName, HWND
 BOOL WINAPI EndDialog(HWND hDlg, INT_PTR nResult);
 BOOL WINAPI SetDlgItemTextW(HWND hDlg, int nIDDlgItem, LPCWSTR lpString);
 BOOL WINAPI SetWindowTextW(HWND hWnd, LPCWSTR lpString);
+// Edit controls answer EM_SETLIMITTEXT and EM_GETLIMITTEXT; other messages return 0.
+LRESULT WINAPI SendDlgItemMessageW(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam,
+                                   LPARAM lParam);
 
 WINSIM_DECLARE_HANDLE(HWINSTA);
 
