@@ -72,7 +72,7 @@ FileSystem::Node& FileSystem::CreateAsProgram(const WideText& path, bool directo
     }
   }
   Node& node = Create(path, directory);
-  node.owner = Machine::Current().processes().DefaultOwner();
+  node.owner = Machine::Current().processes().token.defaultOwner;
   node.access = inherited;
   return node;
 }

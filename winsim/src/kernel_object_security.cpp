@@ -1,7 +1,8 @@
-// SIDs, tokens, object security and the advapi32 calls that make and read them. Descriptors
-// are laid out self-relative as the platform lays them out: the 20-byte header, the owner SID,
-// then the DACL with its allow and deny entries.
+// Tokens and the security of kernel objects (mutexes, private namespaces), read from and handed
+// out as the descriptors the file security in security.cpp lays out.
 #include "winsim/security.h"
+
+#include "security_internal.h"
 
 #include <string.h>
 
@@ -17,13 +18,6 @@ using winsim::Machine;
 namespace winsim {
 
 namespace {
-
-constexpr WORD kSelfRelative = 0x8000;
-constexpr WORD kDaclPresent = 0x0004;
-constexpr WORD kDaclProtected = 0x1000;
-constexpr BYTE kAllowAce = 0;
-constexpr BYTE kDenyAce = 1;
-constexpr DWORD kGenericAll = 0x10000000;
 
 struct WellKnown {
   WELL_KNOWN_SID_TYPE type;
@@ -44,67 +38,6 @@ const char* WellKnownText(WELL_KNOWN_SID_TYPE type) {
   return nullptr;
 }
 
-namespace {
-
-void PutWord(std::vector<BYTE>& bytes, size_t at, WORD value) {
-  memcpy(bytes.data() + at, &value, sizeof(value));
-}
-void PutDword(std::vector<BYTE>& bytes, size_t at, DWORD value) {
-  memcpy(bytes.data() + at, &value, sizeof(value));
-}
-WORD GetWord(const BYTE* at) {
-  WORD value;
-  memcpy(&value, at, sizeof(value));
-  return value;
-}
-DWORD GetDword(const BYTE* at) {
-  DWORD value;
-  memcpy(&value, at, sizeof(value));
-  return value;
-}
-
-}  // namespace
-
-// A self-relative descriptor of the security, in a LocalAlloc block.
-PSECURITY_DESCRIPTOR NewDescriptor(const ObjectSecurity& security, DWORD* size) {
-  std::vector<BYTE> bytes(20, 0);
-  bytes[0] = 1;  // revision
-  WORD control = kSelfRelative;
-  if (!security.owner.empty()) {
-    PutDword(bytes, 4, static_cast<DWORD>(bytes.size()));
-    std::vector<BYTE> owner = SidBytes(security.owner);
-    bytes.insert(bytes.end(), owner.begin(), owner.end());
-  }
-  if (security.hasDacl) {
-    control |= kDaclPresent | kDaclProtected;
-    size_t acl = bytes.size();
-    PutDword(bytes, 16, static_cast<DWORD>(acl));
-    bytes.resize(acl + 8, 0);
-    bytes[acl] = 2;  // ACL revision
-    WORD count = 0;
-    for (BYTE type : {kDenyAce, kAllowAce}) {  // deny entries first, as the text form orders
-      for (const std::string& sid : type == kDenyAce ? security.denied : security.allowed) {
-        std::vector<BYTE> sidBytes = SidBytes(sid);
-        size_t ace = bytes.size();
-        bytes.resize(ace + 8, 0);
-        bytes[ace] = type;
-        PutWord(bytes, ace + 2, static_cast<WORD>(8 + sidBytes.size()));
-        PutDword(bytes, ace + 4, kGenericAll);
-        bytes.insert(bytes.end(), sidBytes.begin(), sidBytes.end());
-        ++count;
-      }
-    }
-    PutWord(bytes, acl + 2, static_cast<WORD>(bytes.size() - acl));
-    PutWord(bytes, acl + 4, count);
-  }
-  PutWord(bytes, 2, control);
-  void* block = LocalAlloc(LMEM_FIXED, bytes.size());
-  if (block == nullptr) return nullptr;
-  memcpy(block, bytes.data(), bytes.size());
-  if (size != nullptr) *size = static_cast<DWORD>(bytes.size());
-  return block;
-}
-
 bool Token::Holds(const std::string& sid) const {
   return sid == user || std::find(groups.begin(), groups.end(), sid) != groups.end();
 }
@@ -113,6 +46,10 @@ Token Token::ElevatedAdministrator() {
   return {"S-1-5-21-1004336348-1177238915-682003330-500",
           {kAdministratorsSid, kEveryoneSid, kAuthenticatedUsersSid, kUsersSid},
           kAdministratorsSid};
+}
+
+Token Token::SystemAccount() {
+  return {kSystemSid, {kAdministratorsSid, kEveryoneSid, kAuthenticatedUsersSid}, kSystemSid};
 }
 
 Token Token::StandardUser() {
@@ -138,18 +75,15 @@ ObjectSecurity ObjectSecurity::MadeBy(const Token& token) {
 
 bool DescriptorSecurity(const void* descriptor, ObjectSecurity* security) {
   if (descriptor == nullptr || !Machine::Current().OwnsBlock(true, descriptor)) return false;
-  const BYTE* bytes = static_cast<const BYTE*>(descriptor);
-  if (bytes[0] != 1 || (GetWord(bytes + 2) & kSelfRelative) == 0) return false;
   ObjectSecurity read;
-  if (DWORD owner = GetDword(bytes + 4)) read.owner = SidText(bytes + owner);
-  if ((GetWord(bytes + 2) & kDaclPresent) != 0) {
-    read.hasDacl = true;
-    const BYTE* acl = bytes + GetDword(bytes + 16);
-    const BYTE* ace = acl + 8;
-    for (WORD i = 0; i < GetWord(acl + 4); ++i) {
-      (ace[0] == kAllowAce ? read.allowed : read.denied).push_back(SidText(ace + 8));
-      ace += GetWord(ace + 2);
-    }
+  std::vector<AccessEntry> access;
+  bool isProtected = false;
+  if (!ReadDescriptor(descriptor, &read.owner, &access, &isProtected)) return false;
+  SECURITY_DESCRIPTOR_RELATIVE header;
+  memcpy(&header, descriptor, sizeof(header));
+  read.hasDacl = (header.Control & SE_DACL_PRESENT) != 0;
+  for (const AccessEntry& entry : access) {
+    (entry.type == ACCESS_ALLOWED_ACE_TYPE ? read.allowed : read.denied).push_back(entry.sid);
   }
   *security = read;
   return true;
@@ -192,10 +126,7 @@ DWORD KernelObjectSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
     return ERROR_INVALID_PARAMETER;
   }
   if (!mutex) return ERROR_INVALID_HANDLE;
-  winsim::ObjectSecurity owner;
-  owner.owner = mutex->security.owner;
-  PSECURITY_DESCRIPTOR descriptor = winsim::NewDescriptor(owner, nullptr);
-  if (descriptor == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  PSECURITY_DESCRIPTOR descriptor = MakeDescriptor(&mutex->security.owner, nullptr, false);
   *ppSecurityDescriptor = descriptor;
   if (ppsidOwner != nullptr) {
     DWORD at = 0;

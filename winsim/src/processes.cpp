@@ -99,7 +99,7 @@ DWORD WINAPI GetTempPath2W(DWORD BufferLength, LPWSTR Buffer) {
   WINSIM_ENTER_OR_FAIL(0);
   const Processes& processes = Machine::Current().processes();
   const WideText& directory =
-      processes.tokenUser == kSystemSid ? processes.systemTempDirectory : processes.tempDirectory;
+      processes.token.user == kSystemSid ? processes.systemTempDirectory : processes.tempDirectory;
   DWORD needed = static_cast<DWORD>(directory.size() + 1);
   PoisonLastError();
   if (Buffer == nullptr || BufferLength < needed) return needed;

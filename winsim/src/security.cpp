@@ -6,6 +6,7 @@
 
 #include "winsim/machine.h"
 #include "winsim/processes.h"
+#include "winsim/security.h"
 #include "winsim/text.h"
 
 using winsim::AccessEntry;
@@ -18,10 +19,6 @@ std::vector<AccessEntry> DefaultAccess() {
   return {{kSystemSid, FILE_ALL_ACCESS, inherit, ACCESS_ALLOWED_ACE_TYPE},
           {kAdministratorsSid, FILE_ALL_ACCESS, inherit, ACCESS_ALLOWED_ACE_TYPE},
           {kUsersSid, 0x1200A9, inherit, ACCESS_ALLOWED_ACE_TYPE}};
-}
-
-std::string Processes::DefaultOwner() const {
-  return tokenUser == kSystemSid ? kSystemSid : kAdministratorsSid;
 }
 
 std::vector<BYTE> SidBytes(const std::string& text) {
@@ -251,7 +248,7 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
     return FALSE;
   }
   auto token = std::make_shared<Token>();
-  token->user = Machine::Current().processes().tokenUser;
+  token->user = Machine::Current().processes().token.user;
   (void)DesiredAccess;
   *TokenHandle = Machine::Current().AddHandle(winsim::HandleKind::Other, token);
   winsim::PoisonLastError();
@@ -291,19 +288,8 @@ BOOL WINAPI IsWellKnownSid(PSID pSid, WELL_KNOWN_SID_TYPE WellKnownSidType) {
   WINSIM_ENTER_OR_FAIL(FALSE);
   std::string text = winsim::SidText(pSid);
   winsim::PoisonLastError();
-  switch (WellKnownSidType) {
-    case WinWorldSid:
-      return text == winsim::kEveryoneSid;
-    case WinAuthenticatedUserSid:
-      return text == "S-1-5-11";
-    case WinLocalSystemSid:
-      return text == winsim::kSystemSid;
-    case WinBuiltinAdministratorsSid:
-      return text == winsim::kAdministratorsSid;
-    case WinBuiltinUsersSid:
-      return text == winsim::kUsersSid;
-  }
-  return FALSE;
+  const char* known = winsim::WellKnownText(WellKnownSidType);
+  return known != nullptr && text == known;
 }
 
 BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2) {

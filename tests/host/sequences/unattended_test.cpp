@@ -87,7 +87,7 @@ class LogFileTest : public SequenceTest, public ::testing::WithParamInterface<Lo
   WideText Stage(Planted setup) {
     winsim::Processes& processes = machine().processes();
     bool system = setup >= kSystemTemp;
-    if (system) processes.tokenUser = winsim::kSystemSid;
+    if (system) processes.token = winsim::Token::SystemAccount();
     if (system) files().AddDirectory(u"C:\\ProgramData");
     processes.hasGetTempPath2 = setup == kSystemTemp;
     if (setup == kSystemTemp) files().AddDirectory(u"C:\\Windows\\SystemTemp");

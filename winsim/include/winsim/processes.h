@@ -51,12 +51,6 @@ class Processes {
   // What GetTempPathW reports: the temporary folder of the account the program runs as, with
   // its trailing backslash. The folder is not staged: a test adds it when it wants it to exist.
   WideText tempDirectory = u"C:\\Users\\admin\\AppData\\Local\\Temp\\";
-  // The account the program runs as: its token's user, a security identifier in text form. By
-  // default an administrator's own account; "S-1-5-18" is the system account.
-  std::string tokenUser = "S-1-5-21-1000-1000-1000-1001";
-  // The owner a new file or folder gets: the system account for itself, else the
-  // Administrators group (the default owner of an elevated administrator's token).
-  std::string DefaultOwner() const;
   // False for a system whose kernel32 lacks GetTempPath2W (GetProcAddress fails), as Wine 8.0
   // and Windows releases before it came.
   bool hasGetTempPath2 = true;

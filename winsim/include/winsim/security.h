@@ -25,6 +25,7 @@ struct Token {
 
   static Token ElevatedAdministrator();
   static Token StandardUser();
+  static Token SystemAccount();  // "S-1-5-18", whose objects it owns itself
 };
 
 struct ObjectSecurity {
@@ -52,8 +53,5 @@ DWORD KernelObjectSecurityInfo(HANDLE handle, SE_OBJECT_TYPE ObjectType,
                                SECURITY_INFORMATION SecurityInfo, PSID* ppsidOwner,
                                PSID* ppsidGroup, PACL* ppDacl, PACL* ppSacl,
                                PSECURITY_DESCRIPTOR* ppSecurityDescriptor);
-// A self-relative descriptor of the security in a LocalAlloc block, as the advapi32 calls hand
-// them out; null when the block cannot be had. *size gets its bytes when size is not null.
-PSECURITY_DESCRIPTOR NewDescriptor(const ObjectSecurity& security, DWORD* size);
 
 }  // namespace winsim
