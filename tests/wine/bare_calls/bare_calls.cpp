@@ -96,20 +96,9 @@ void Path(WCHAR* out, const WCHAR* directory, const WCHAR* name) {
   lstrcatW(out, name);
 }
 
-void Install(const WCHAR* package) {
-  WCHAR system[MAX_PATH], driverDir[MAX_PATH], from[MAX_PATH], to[MAX_PATH];
-  GetSystemDirectoryW(system, MAX_PATH);
-  DWORD needed = 0;
-  GetPrinterDriverDirectoryW(nullptr, kEnvironment, 1, reinterpret_cast<BYTE*>(driverDir),
-                             sizeof(driverDir), &needed);
-  StopTray();
-  ListEverything();
-  DeleteMonitorW(nullptr, kEnvironment, kMonitor);
-  Path(from, package, kMonitorDll);
-  Path(to, system, kMonitorDll);
-  CopyFileW(from, to, FALSE);
-  MONITOR_INFO_2W monitor = {kMonitor, kEnvironment, kMonitorDll};
-  AddMonitorW(nullptr, 2, reinterpret_cast<BYTE*>(&monitor));
+// Copies the driver's three files into the driver directory and adds the driver.
+void InstallDriver(const WCHAR* package, const WCHAR* driverDir) {
+  WCHAR from[MAX_PATH];
   WCHAR driverFiles[3][MAX_PATH];
   const WCHAR* names[3] = {L"zqvdrv64.dll", L"zqvui64.dll", L"zqvhelp.chm"};
   for (int i = 0; i < 3; ++i) {
@@ -125,6 +114,23 @@ void Install(const WCHAR* package) {
   driver.pConfigFile = driverFiles[1];
   driver.pHelpFile = driverFiles[2];
   AddPrinterDriverExW(nullptr, 6, reinterpret_cast<BYTE*>(&driver), APD_COPY_ALL_FILES);
+}
+
+void Install(const WCHAR* package) {
+  WCHAR system[MAX_PATH], driverDir[MAX_PATH], from[MAX_PATH], to[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  DWORD needed = 0;
+  GetPrinterDriverDirectoryW(nullptr, kEnvironment, 1, reinterpret_cast<BYTE*>(driverDir),
+                             sizeof(driverDir), &needed);
+  StopTray();
+  ListEverything();
+  DeleteMonitorW(nullptr, kEnvironment, kMonitor);
+  Path(from, package, kMonitorDll);
+  Path(to, system, kMonitorDll);
+  CopyFileW(from, to, FALSE);
+  MONITOR_INFO_2W monitor = {kMonitor, kEnvironment, kMonitorDll};
+  AddMonitorW(nullptr, 2, reinterpret_cast<BYTE*>(&monitor));
+  InstallDriver(package, driverDir);
   DWORD count = 0;
   EnumMonitorsW(nullptr, 2, g_buffer, sizeof(g_buffer), &needed, &count);
   PRINTER_INFO_2W printer = {};
@@ -262,7 +268,7 @@ void StartTray(const WCHAR* package) {
 // An install over an installation: its printers are saved and deleted, the driver replaced
 // (the monitor, of a supported build, stays), the printers added again, the companion started.
 void Reinstall(const WCHAR* package) {
-  WCHAR system[MAX_PATH], driverDir[MAX_PATH], from[MAX_PATH], defaultName[256] = {};
+  WCHAR system[MAX_PATH], driverDir[MAX_PATH], defaultName[256] = {};
   GetSystemDirectoryW(system, MAX_PATH);
   DWORD needed = 0, size = 256;
   GetPrinterDriverDirectoryW(nullptr, kEnvironment, 1, reinterpret_cast<BYTE*>(driverDir),
@@ -275,21 +281,7 @@ void Reinstall(const WCHAR* package) {
     RestartSpooler();
     DeletePrinterDriverExW(nullptr, kEnvironment, kDriver, DPD_DELETE_ALL_FILES, 0);
   }
-  WCHAR driverFiles[3][MAX_PATH];
-  const WCHAR* names[3] = {L"zqvdrv64.dll", L"zqvui64.dll", L"zqvhelp.chm"};
-  for (int i = 0; i < 3; ++i) {
-    Path(from, package, names[i]);
-    Path(driverFiles[i], driverDir, names[i]);
-    CopyFileW(from, driverFiles[i], FALSE);
-  }
-  DRIVER_INFO_6W driver = {};
-  driver.cVersion = 3;
-  driver.pName = kDriver;
-  driver.pEnvironment = kEnvironment;
-  driver.pDriverPath = driver.pDataFile = driverFiles[0];
-  driver.pConfigFile = driverFiles[1];
-  driver.pHelpFile = driverFiles[2];
-  AddPrinterDriverExW(nullptr, 6, reinterpret_cast<BYTE*>(&driver), APD_COPY_ALL_FILES);
+  InstallDriver(package, driverDir);
   // The installer keeps its saved printers as a list built from the front: the last saved
   // comes back first.
   for (DWORD i = saved; i > 0; --i) RestorePrinter(g_saved[i - 1]);
