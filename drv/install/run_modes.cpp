@@ -9,6 +9,7 @@
 #include "help_windows.h"
 #include "log_file.h"
 #include "log_window.h"
+#include "payload_check.h"
 #include "queries/queries.h"
 #include "run_lock.h"
 #include "sequences.h"
@@ -29,12 +30,15 @@ void ShowLogWhenWanted(InstallState& state, HWND owner) {
 }
 
 // Builds the state of an install or uninstall: its first log line, the run lock, the log file,
-// then the rest. False when the lock is not held (the log says why): nothing else has been done.
-bool StartLockedRun(InstallState& state, unsigned options, const WCHAR* keyword, RunLock& lock) {
+// the check of the package's folders, then the rest. False when the lock is not held or a
+// folder is not trusted (the log says why): nothing else has been done.
+bool StartLockedRun(InstallState& state, unsigned options, const WCHAR* keyword, PayloadUse use,
+                    RunLock& lock) {
   BeginInstallState(state, options);
   if (!lock.Acquire(&state)) return false;
   // Opened only under the lock, so that two runs never interleave their lines in the file.
   StartRunLog(state, keyword);
+  if (!CheckPayload(state, use)) return false;
   CompleteInstallState(state, options);
   return true;
 }
@@ -46,7 +50,7 @@ int RunInstall(unsigned options, const WCHAR* keyword, HWND owner) {
   InstallState state;
   RunLock lock;
   int exitCode = kExitErrors;
-  if (StartLockedRun(state, options, keyword, lock)) {
+  if (StartLockedRun(state, options, keyword, PayloadUse::Install, lock)) {
     LogLine(state, L"##0010");
     ReInstall(state);
     unsigned scheduled = ScheduleDeletesAtReboot(state);
@@ -65,7 +69,7 @@ int RunUninstall(const WCHAR* keyword, HWND owner) {
   InstallState state;
   RunLock lock;
   int exitCode = kExitErrors;
-  if (StartLockedRun(state, OptionX64, keyword, lock)) {
+  if (StartLockedRun(state, OptionX64, keyword, PayloadUse::Uninstall, lock)) {
     FullUninstall(state);
     unsigned scheduled = ScheduleDeletesAtReboot(state);
     exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitUninstalled);
