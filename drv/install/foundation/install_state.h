@@ -1,12 +1,12 @@
 // InstallState: the one record every step of an install or uninstall run works on.
 //
-// It owns the directories of the run, the payload's checked folders and files, the log with its
-// depth and error count, the log file that receives each line while one is open, the files still to
-// delete, the printers removed with their settings, the printer snapshot they point into and the
-// list of printers moved off our port. The file and environment names point to constant texts.
-// Created once at the start of a run, released once at its end (or by the destructor, whichever
-// comes first). What builds it (state_lifecycle.h) sits above the steps it calls; the record
-// itself, and its release, which frees only what it holds, are foundation, shared by every step.
+// It owns the directories of the run, the log with its depth and error count, the log file
+// that receives each line while one is open, the files still to delete, the printers removed
+// with their settings, the printer snapshot they point into and the list of printers moved off
+// our port. The file and environment names point to constant texts. Created once at the start
+// of a run, released once at its end (or by the destructor, whichever comes first). What
+// builds it (state_lifecycle.h) sits above the steps it calls; the record itself, and its
+// release, which frees only what it holds, are foundation, shared by every step.
 #pragma once
 
 #include <windows.h>
