@@ -276,7 +276,14 @@ bool FileSystem::WritesDeniedBeside(const WideText& path) const {
 DWORD FileSystem::MoveNow(const WideText& from, const WideText& to, DWORD flags) {
   Node* source = Find(from);
   if (source == nullptr) return ParentExists(from) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-  if (source->directory) return ERROR_CALL_NOT_IMPLEMENTED;  // only files move here
+  // Only files move here; a folder open without delete sharing refuses as the platform does.
+  if (source->directory) {
+    for (const auto& weak : source->opens) {
+      auto open = weak.lock();
+      if (open && !(open->share & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
+    }
+    return ERROR_CALL_NOT_IMPLEMENTED;
+  }
   if (!ParentExists(to)) return ERROR_PATH_NOT_FOUND;
   if (WritesDeniedBeside(from) || WritesDeniedBeside(to)) return ERROR_ACCESS_DENIED;
   if (!source->holder.empty()) return source->holdError;
