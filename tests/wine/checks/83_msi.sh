@@ -101,7 +101,9 @@ expect_removed "removal"
 wpp='HKLM\SOFTWARE\Policies\Microsoft\Windows NT\Printers\WPP'
 wine reg add "$wpp" /v WindowsProtectedPrintGroupPolicyState /t REG_DWORD /d 1 /f >/dev/null 2>&1
 expect_eq "$(msiexec_run wpp '/i C:\setup\vexaWriter.msi')" 1603 "msiexec exit code, protected"
-msi_log wpp | grep -q 'protected print mode is on' || fail "no reason in the MSI log"
+# Wine logs no launch condition's message under /qn: the search's answer, and no file action.
+msi_log wpp | grep -qx 'Property(S): WPPPOLICY = #1' || fail "the policy value was not found"
+msi_log wpp | grep -q 'InstallFiles' && fail "the refused install went on"
 expect_removed "install refused"
 wine reg delete "$wpp" /f >/dev/null 2>&1
 
