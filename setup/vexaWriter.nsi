@@ -15,7 +15,7 @@
 ;          "C:\Program Files\vexaWriter\uninstall.exe" [/S] _?=C:\Program Files\vexaWriter
 ;          (without "_?=" the uninstaller starts a copy of itself and returns before it is done)
 ; The installer's log (what it writes to its standard output) lands in this setup's details:
-; the installer runs under nsExec::ExecToLog.
+; with a window, the installer runs under nsExec::ExecToLog.
 ;
 ; Exit codes of zqvinst64.exe a setup must handle:
 ;   install    1    done
@@ -122,12 +122,23 @@ Function un.onInit
 FunctionEnd
 
 ; Runs the installer with one mode and puts its exit code in $0; "error" when it did not start.
-; Its standard output, which carries its log of the run, goes line by line into the details.
 ; The third argument makes the setup's window the owner of the installer's log window (none in
-; silent mode, where $HWNDPARENT is 0).
+; silent mode, where $HWNDPARENT is 0). With a window, the installer's standard output, which
+; carries its log of the run, goes line by line into the details. nsExec starts programs hidden,
+; and Windows applies that to the first window a program shows without an owner: a silent setup
+; (no details to show, no owner to give) therefore starts it plainly, so that its log window
+; can still come up where a user can see it rather than wait unseen for its close.
 !macro RunInstaller MODE
-  nsExec::ExecToLog '"$INSTDIR\${INSTALLER}" ${MODE} $HWNDPARENT'
-  Pop $0
+  ${If} ${Silent}
+    ClearErrors
+    ExecWait '"$INSTDIR\${INSTALLER}" ${MODE} $HWNDPARENT' $0
+    ${If} ${Errors}
+      StrCpy $0 "error"
+    ${EndIf}
+  ${Else}
+    nsExec::ExecToLog '"$INSTDIR\${INSTALLER}" ${MODE} $HWNDPARENT'
+    Pop $0
+  ${EndIf}
   DetailPrint "zqvinst64.exe ${MODE}: exit code $0"
 !macroend
 
