@@ -115,6 +115,10 @@ msi_log again | grep -qx 'vexaWriter: zqvinst64.exe in_notray exit code 1' || fa
 read_state
 expect_line "run|-" "Run value after NOTRAY=1"
 expect_line "tray|mutex=0|window=0" "companion after NOTRAY=1"
+# A repair without the property keeps it: the package remembers it.
+expect_eq "$(msiexec_run kept '/i C:\setup\vexaWriter.msi REINSTALL=ALL REINSTALLMODE=vamus')" 0 \
+  "msiexec exit code, repair after NOTRAY=1"
+msi_log kept | grep -qx 'vexaWriter: zqvinst64.exe in_notray exit code 1' || fail "NOTRAY forgotten"
 holder=$WINEPREFIX.holder
 wine_run "$TOOLS_DIR/pending_renames_probe.exe" hold 'C:\windows\system32\zqvmon64.dll' 20 \
   >"$holder" &
