@@ -50,6 +50,9 @@ expect_installed() {  # expect_installed what
   expect_line 'run|C:\Program Files\vexaWriter\vextray.exe' "$1: companion"
   expect_eq "$(spool_state driver | cut -d'|' -f2)" 'vexaWriter printer' "$1: driver"
   expect_eq "$(arp_entries | wc -l)" 1 "$1: Add/Remove Programs entries"
+  expect_eq "$(wine reg query "$uninstall_key\\$(arp_entries)" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *\(Publisher\|InstallLocation\) *REG_SZ *//p' | sort | paste -sd'|')" \
+    'C:\Program Files\vexaWriter\|Morvane Software Kft.' "$1: publisher and install location"
   expect_eq "$(our_files | wc -l)" 10 "$1: our files"
 }
 expect_removed() {  # expect_removed what
