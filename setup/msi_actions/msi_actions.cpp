@@ -113,7 +113,8 @@ bool AnotherVersionInstalled(MSIHANDLE install, const WCHAR* upgradeCode,
   return false;
 }
 
-// CustomActionData: the install folder; for the removal "UPGRADECODE;PRODUCTCODE;FOLDER".
+// CustomActionData: the install folder; for the removal "UPGRADECODE;PRODUCTCODE;FOLDER"; for
+// the install "MODE;FOLDER", MODE "install" or "in_notray" (the package's NOTRAY=1).
 UINT RunMode(MSIHANDLE install, const WCHAR* mode, bool mayFail) {
   WCHAR data[MAX_PATH + 80];
   DWORD length = ARRAYSIZE(data);
@@ -121,6 +122,18 @@ UINT RunMode(MSIHANDLE install, const WCHAR* mode, bool mayFail) {
     data[0] = L'\0';
   }
   const WCHAR* folder = data;
+  if (lstrcmpW(mode, L"install") == 0) {
+    WCHAR* separator = data;
+    while (*separator != L'\0' && *separator != L';') ++separator;
+    if (*separator != L';') return ERROR_INSTALL_FAILURE;
+    *separator = L'\0';
+    if (lstrcmpW(data, L"in_notray") == 0) {
+      mode = L"in_notray";
+    } else if (lstrcmpW(data, L"install") != 0) {
+      return ERROR_INSTALL_FAILURE;
+    }
+    folder = separator + 1;
+  }
   if (lstrcmpW(mode, L"uninstall") == 0) {
     if (length < 78 || data[38] != L';' || data[77] != L';') return ERROR_INSTALL_FAILURE;
     data[38] = data[77] = L'\0';
