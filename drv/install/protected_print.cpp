@@ -7,20 +7,22 @@
 #include "foundation/handles.h"
 #include "foundation/system_library.h"
 
+// IWindowsProtectedPrintInfoStatics: IInspectable, then the class's one static property. Its
+// IID A7D212F3-4168-5485-98AB-D89D04603B40 is the one the Windows SDK metadata
+// (Windows.Graphics.Printing.ProtectedPrint, UniversalApiContract 19) gives; the C++/WinRT
+// projection generated from it carries it as guid_v<IWindowsProtectedPrintInfoStatics> in
+// winrt/impl/Windows.Graphics.Printing.ProtectedPrint.0.h. Declared at global scope under the
+// interface's own name, so that the object the factory hands out is of this type by name too.
+struct IWindowsProtectedPrintInfoStatics : public IInspectable {
+  virtual HRESULT STDMETHODCALLTYPE get_IsProtectedPrintEnabled(boolean* value) = 0;
+};
+
 namespace {
 
 constexpr WCHAR kRuntimeClass[] =
     L"Windows.Graphics.Printing.ProtectedPrint.WindowsProtectedPrintInfo";
 constexpr UINT32 kRuntimeClassUnits = sizeof(kRuntimeClass) / sizeof(WCHAR) - 1;
 
-// IWindowsProtectedPrintInfoStatics: IInspectable, then the class's one static property. Its
-// IID A7D212F3-4168-5485-98AB-D89D04603B40 is the one the Windows SDK metadata
-// (Windows.Graphics.Printing.ProtectedPrint, UniversalApiContract 19) gives; the C++/WinRT
-// projection generated from it carries it as guid_v<IWindowsProtectedPrintInfoStatics> in
-// winrt/impl/Windows.Graphics.Printing.ProtectedPrint.0.h.
-struct IWindowsProtectedPrintInfoStatics : public IInspectable {
-  virtual HRESULT STDMETHODCALLTYPE get_IsProtectedPrintEnabled(boolean* value) = 0;
-};
 constexpr IID kStaticsIid = {
     0xA7D212F3, 0x4168, 0x5485, {0x98, 0xAB, 0xD8, 0x9D, 0x04, 0x60, 0x3B, 0x40}};
 

@@ -20,6 +20,11 @@ using winsim::HandleKind;
 using winsim::Machine;
 using winsim::WideText;
 
+// The interface of the class's statics, declared as the program declares it.
+struct IWindowsProtectedPrintInfoStatics : public IInspectable {
+  virtual HRESULT STDMETHODCALLTYPE get_IsProtectedPrintEnabled(boolean* value) = 0;
+};
+
 namespace {
 
 constexpr char16_t kProtectedPrintClass[] =
@@ -49,7 +54,7 @@ HRESULT FromWin32(DWORD error) {
     }                                                           \
   } while (0)
 
-struct ProtectedPrintStatics : public IInspectable {
+struct ProtectedPrintStatics : public IWindowsProtectedPrintInfoStatics {
   HANDLE handle = nullptr;  // its entry in the handle table, which keeps it alive
   ULONG references = 1;
 
@@ -76,8 +81,7 @@ struct ProtectedPrintStatics : public IInspectable {
     *level = BaseTrust;
     return S_OK;
   }
-  // The one member of IWindowsProtectedPrintInfoStatics, after IInspectable's.
-  virtual HRESULT STDMETHODCALLTYPE get_IsProtectedPrintEnabled(boolean* value) {
+  HRESULT STDMETHODCALLTYPE get_IsProtectedPrintEnabled(boolean* value) override {
     WINSIM_ENTER_OR_RETURN_HRESULT();
     if (value == nullptr) return E_POINTER;
     *value = Machine::Current().processes().protectedPrintEnabled ? 1 : 0;
