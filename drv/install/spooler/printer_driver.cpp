@@ -4,6 +4,7 @@
 
 #include "../files/pending_deletes.h"
 #include "../foundation/error_codes.h"
+#include "../foundation/handles.h"
 #include "../foundation/install_log.h"
 #include "../foundation/install_state.h"
 #include "../foundation/product.h"
@@ -71,6 +72,7 @@ bool KeptOnlyByConnections() {
   if (GetLastError() != ERROR_PRINTER_DRIVER_IN_USE) return false;
   PrinterSnapshot printers = {};
   TakePrinterSnapshot(printers);
+  UniqueGlobalBlock owner(printers.records);
   bool connections = false;
   bool local = false;
   for (DWORD i = 0; i < printers.count; ++i) {
@@ -82,7 +84,6 @@ bool KeptOnlyByConnections() {
       local = true;
     }
   }
-  ReleasePrinterSnapshot(printers);
   return connections && !local;
 }
 
