@@ -225,7 +225,8 @@ TEST_F(RunModesTest, AnInstallOnAWindowsThatCannotRunOurPrinterChangesNothing) {
       {"setting", -1, u"WindowsProtectedPrintMode", IMAGE_FILE_MACHINE_AMD64, true, wpp},
       {"ARM64", -1, nullptr, IMAGE_FILE_MACHINE_ARM64, true, arm},
       {"both", -1, u"WindowsProtectedPrintMode", IMAGE_FILE_MACHINE_ARM64, true, wpp + arm},
-      {"runtime off over the policy", 0, u"WindowsProtectedPrintMode", 0x8664, true, ""},
+      {"runtime off over the policy", 0, u"WindowsProtectedPrintMode", IMAGE_FILE_MACHINE_AMD64,
+       true, ""},
       {"no IsWow64Process2", -1, nullptr, IMAGE_FILE_MACHINE_ARM64, false, ""},
   };
   auto stage = [this] {  // an installation with its companion and a printer with settings
@@ -245,9 +246,10 @@ TEST_F(RunModesTest, AnInstallOnAWindowsThatCannotRunOurPrinterChangesNothing) {
       winsim::Processes& system = machine().processes();
       system.hasProtectedPrintInfo = c.runtime >= 0;
       system.protectedPrintEnabled = c.runtime == 1;
-      if (c.policyValue)
+      if (c.policyValue) {
         machine().registry().SetValue(HKEY_LOCAL_MACHINE, policy, c.policyValue, REG_DWORD,
                                       {1, 0, 0, 0});
+      }
       system.nativeMachine = c.native;
       system.hasIsWow64Process2 = c.hasIsWow64Process2;
       std::string before = MachineState();
