@@ -23,6 +23,8 @@ enum ErrorCode : int {
   kErrorOpenPrinter = 16,
   kErrorDeletePrinter = 17,
   kErrorRunLock = 18,  // messages: the three run-lock messages below
+  // messages: the protected print mode and ARM64 messages below
+  kErrorUnusableWindows = 20,
 };
 
 constexpr const WCHAR* kMessageOpenServiceManager = L"Can't open service manager.";
@@ -48,3 +50,9 @@ constexpr const WCHAR* kMessageRunLockTimeout =
 constexpr const WCHAR* kMessageRunLockUntrusted =
     L"Can`t trust the lock against a second run: another account made it";
 constexpr const WCHAR* kMessageRunLockUnavailable = L"Can`t make the lock against a second run";
+// This Windows cannot load our port monitor and printer driver: an install changes nothing.
+constexpr const WCHAR* kMessageProtectedPrint =
+    L"Can`t install: Windows protected print mode is on, it admits no printer driver of other "
+    L"makers";
+constexpr const WCHAR* kMessageArm64Windows =
+    L"Can`t install: this is an ARM64 Windows, the x64 printer driver cannot run on it";

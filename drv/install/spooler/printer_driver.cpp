@@ -4,11 +4,14 @@
 
 #include "../files/pending_deletes.h"
 #include "../foundation/error_codes.h"
+#include "../foundation/handles.h"
 #include "../foundation/install_log.h"
 #include "../foundation/install_state.h"
 #include "../foundation/product.h"
 #include "driver_list.h"
 #include "file_copy.h"
+#include "foundation/text_compare.h"
+#include "printer_snapshot.h"
 #include "spooler_service.h"
 
 namespace {
@@ -62,6 +65,28 @@ void DeleteStagedCopy(InstallState& state, const WCHAR* path) {
   if (!DeleteFileW(path)) AddPendingDelete(state.pendingDeletes, path);
 }
 
+// After the spooler refused to delete our driver as in use: true when, as it lists them now, only
+// connections to a print server's printers use it. Those are not ours to delete, and they keep
+// the driver whatever the installer does; any printer of this machine on it leaves it an error.
+bool KeptOnlyByConnections() {
+  if (GetLastError() != ERROR_PRINTER_DRIVER_IN_USE) return false;
+  PrinterSnapshot printers = {};
+  TakePrinterSnapshot(printers);
+  UniqueGlobalBlock owner(printers.records);
+  bool connections = false;
+  bool local = false;
+  for (DWORD i = 0; i < printers.count; ++i) {
+    const PRINTER_INFO_2W& record = printers.records[i];
+    if (!IsExactName(record.pDriverName, kDriverName)) continue;
+    if (IsPrinterConnection(record)) {
+      connections = true;
+    } else {
+      local = true;
+    }
+  }
+  return connections && !local;
+}
+
 }  // namespace
 
 void InstallPrinterDriver(InstallState& state) {
@@ -103,6 +128,10 @@ void RemovePrinterDriver(InstallState& state, const DriverList& drivers) {
     LogLine(state, L"OK :)");
   } else if (index < 0 && GetLastError() == ERROR_UNKNOWN_PRINTER_DRIVER) {
     LogLine(state, L"No vexaWriter driver (%s)was found", state.environment);
+  } else if (KeptOnlyByConnections()) {
+    // No restart can free it; an install adds the new driver over it, and the connections go on
+    // printing with that.
+    LogLine(state, L"Printer connections use driver '%s', it stays for them", kDriverName);
   } else {
     LogLine(state, L"Can't delete driver. Trying to restart spooler");
     // A spooler that has just seen the driver's printers go may still hold the driver; a

@@ -101,7 +101,10 @@ TEST_F(ReinstallSequenceTest, HeldFilesAreTriedAgainThenDroppedOrScheduled) {
   }
 }
 
-// Also over a monitor whose removal is refused, and beside a connection on our driver.
+// Also over a monitor whose removal is refused, and beside a connection on our driver, which
+// keeps the driver in use without an error.
+constexpr char kKeptForConnections[] =
+    "Printer connections use driver 'vexaWriter printer', it stays for them\r\n";
 struct OldInstallation {
   const char* name;
   unsigned monitorRefusals;
@@ -152,6 +155,7 @@ TEST_P(ReinstallOverOldTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsSt
     EXPECT_EQ(printers[1] + Utf8(spooler().FindPrinter(u"\\\\srv\\B")->comment),
               "\\\\srv\\B on vexaWriter:server's");
     EXPECT_EQ(Count(install.log, "\\\\srv"), 1u) << "its line, and nothing done with it";
+    EXPECT_EQ(Count(install.log, kKeptForConnections), 1u) << install.log;
     printers.erase(printers.begin() + 1);
   }
   EXPECT_EQ(printers, (Names{"Both on LPT1:,vexaWriter:", "B on vexaWriter:", "A on vexaWriter:"}));
@@ -162,12 +166,17 @@ TEST_P(ReinstallOverOldTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsSt
   EXPECT_NE(install.log.find("Can't delete monitor from the first try"), std::string::npos);
   EXPECT_EQ(Count(install.log, "SetPrinter(Both) - ok"), 2u) << "moved off our port and back";
   EXPECT_EQ(Count(install.log, "Can't open printer A"), 2u) << "deleted since the snapshot";
+  if (!c.connection) return;
+  Outcome uninstall = RunLogged("uninstall");
+  EXPECT_EQ(uninstall.exitCode, 2) << uninstall.log;
+  EXPECT_EQ(Count(uninstall.log, kKeptForConnections), 1u);
+  EXPECT_TRUE(OurDriverRegistered() && !OurMonitorRegistered());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReinstallOverOldTest,
                          ::testing::Values(OldInstallation{"as is", 0, false, ""},
                                            OldInstallation{"monitor kept", 3, false, "Error(12)"},
-                                           OldInstallation{"connection", 0, true, "Error(14)"}));
+                                           OldInstallation{"connection", 0, true, ""}));
 
 TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecordedSettings) {
   // A run ended by force left printer A created again without its settings, C deleted, and a

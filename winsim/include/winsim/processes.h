@@ -69,6 +69,22 @@ class Processes {
   // The name of every library the program loaded with LoadLibraryExW, as it passed it.
   std::vector<WideText> libraryLoads;
 
+  // What IsWow64Process2 reports as the system's native machine (IMAGE_FILE_MACHINE_ARM64 for
+  // an ARM64 Windows, where a 64-bit x86 program runs under emulation); false for a kernel32
+  // without the call (GetProcAddress fails).
+  USHORT nativeMachine = IMAGE_FILE_MACHINE_AMD64;
+  bool hasIsWow64Process2 = true;
+  // The runtime class Windows.Graphics.Printing.ProtectedPrint.WindowsProtectedPrintInfo:
+  // registered (its activation factory answers) or not (REGDB_E_CLASSNOTREG, as before Windows
+  // 11 24H2 and on Wine), and whether it says protected print mode is on.
+  bool hasProtectedPrintInfo = false;
+  bool protectedPrintEnabled = false;
+  // The runtime apartment the program's thread joined: how often it has and not yet left, with
+  // which RO_INIT_TYPE, and the handle it counts as until it leaves, so a run that stays shows.
+  unsigned runtimeInitializations = 0;
+  int runtimeInitType = 0;
+  HANDLE runtimeApartment = nullptr;
+
   // What GetVersionExA reports; by default Windows 7 SP1, as a new Wine prefix does.
   struct OsVersion {
     DWORD major = 6;

@@ -20,6 +20,8 @@ typedef int BOOL;
 typedef unsigned char BYTE;
 typedef unsigned char UCHAR;
 typedef unsigned short WORD;
+typedef unsigned short USHORT;
+typedef uint32_t UINT32;
 typedef short SHORT;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
