@@ -57,10 +57,23 @@ expect_removed() {  # expect_removed what
   expect_eq "$(our_files)" "" "$1: our files"
 }
 
+# vexaWriter-setup.log files that another account plants where logs were once looked for, one
+# growing during the run: the MSI log takes the run's log only from the installer's output.
+planted=("$WINEPREFIX/drive_c/windows/temp" "$WINEPREFIX/drive_c/ProgramData/vexaWriter-logs")
+mkdir -p "${planted[@]}"
+while :; do
+  for folder in "${planted[@]}"; do echo 'planted line' >>"$folder/vexaWriter-setup.log"; done
+  sleep 0.2
+done &
+planter=$!
 rc=$(msiexec_run older '/i C:\setup\older.msi')
+kill $planter
+wait $planter 2>/dev/null
+rm -rf "${planted[1]}" "${planted[0]}/vexaWriter-setup.log"
 echo "install of the older version: msiexec exit code $rc"
 expect_eq "$rc" 0 "msiexec exit code, install"
 expect_installed "install"
+msi_log older | grep -q 'planted line' && fail "a planted vexaWriter-setup.log reached the MSI log"
 # The MSI log holds the installer's entry of that run, as the log file on disk has it.
 temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
 on_disk=$(tr -d '\r' <"$temp/vexaWriter-setup.log" | awk '/^==== /{entry=""} {entry=entry $0 "\n"}
