@@ -82,7 +82,11 @@ class Condition {
       ++at_;
       bool value = Or();
       Skip();
-      if (*at_++ != ')') valid_ = false;
+      if (*at_ == ')') {
+        ++at_;
+      } else {
+        valid_ = false;
+      }
       return value;
     }
     return Property();
