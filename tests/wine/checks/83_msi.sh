@@ -74,7 +74,8 @@ echo "install of the older version: msiexec exit code $rc"
 expect_eq "$rc" 0 "msiexec exit code, install"
 expect_installed "install"
 msi_log older | grep -q 'planted line' && fail "a planted vexaWriter-setup.log reached the MSI log"
-# The MSI log holds the installer's entry of that run, as the log file on disk has it.
+# The MSI log holds the installer's entry of that run, taken from its standard output, as the
+# log file on disk has it.
 temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
 on_disk=$(tr -d '\r' <"$temp/vexaWriter-setup.log" | awk '/^==== /{entry=""} {entry=entry $0 "\n"}
   END {printf "%s", entry}')
@@ -158,4 +159,10 @@ windows/system32/spool/drivers/x64/3/zqvdrv64.dll
 windows/system32/spool/drivers/x64/3/zqvhelp.chm
 windows/system32/spool/drivers/x64/3/zqvui64.dll
 windows/system32/zqvmon64.dll" "what Wine leaves after the failed install"
+# The same failed install over what is left: the rollback finds ours there before and runs no
+# uninstall.
+expect_eq "$(msiexec_run failed2 '/i C:\setup\vexaWriter.msi')" 1603 "msiexec exit code, again"
+msi_log failed2 | grep -q '^vexaWriter: before this install: the monitor of ours' ||
+  fail "the monitor left was not noticed"
+msi_log failed2 | grep -q '^vexaWriter: running .* uninstall$' && fail "the rollback ran uninstall"
 echo "msi: ok"
