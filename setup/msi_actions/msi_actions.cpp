@@ -36,6 +36,9 @@ struct HeapBlockTraits {
 using UniqueHeapBlock = UniqueResource<HeapBlockTraits>;
 
 const DWORD kWaitSliceMs = 100;
+// Room for what the installer writes between two reads (a run over many printers writes its
+// lines fast; it never waits for a full pipe, so what does not fit would be lost).
+const DWORD kPipeBytes = 1024 * 1024;
 const WCHAR kFoundBeforeProperty[] = L"VexaFoundBefore";
 const WCHAR kRecordsKey[] = L"Software\\Morvane Software KFT\\vexaWriter\\SavedPrinters";
 
@@ -146,7 +149,7 @@ RunResult RunInstaller(MSIHANDLE install, const WCHAR* folder, const WCHAR* mode
   SECURITY_ATTRIBUTES notInherited = {sizeof(notInherited), nullptr, FALSE};
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &notInherited, 64 * 1024)) {
+  if (!CreatePipe(&readEnd, &writeEnd, &notInherited, kPipeBytes)) {
     LogFormatted(install, L"vexaWriter: %s not started: no pipe, error %u", program,
                  GetLastError());
     return result;
