@@ -2,7 +2,7 @@
 # The MSI package under Wine's own msiexec: an older version installed, a printer given settings,
 # the current version installed over it (a major upgrade), a repair, a removal; then a removal
 # while the port monitor's DLL is held (a restart is asked for), and an install that fails
-# because the spooler cannot start. After each step: msiexec's exit code and what the spooler,
+# because the spooler cannot start, twice (the second over what the first left). After each step: msiexec's exit code and what the spooler,
 # the Run key, the Add/Remove Programs entries and the disk hold.
 source "$(dirname "$0")/../lib.sh"
 MSI=${MSI:-$WINE_ROOT/build/win64/vexaWriter.msi}
