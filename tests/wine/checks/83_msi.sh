@@ -2,9 +2,10 @@
 # The MSI package under Wine's own msiexec: an older version installed, a printer given settings,
 # the current version installed over it (a major upgrade), a repair, a removal; then a removal
 # while the port monitor's DLL is held (a restart is asked for), and an install that fails
-# because the spooler cannot start. After each step: msiexec's exit code and what the spooler,
-# the Run key, the Add/Remove Programs entries and the disk hold. First, without Wine: the
-# package's tables against its files, and the setup authors' page against the package.
+# because the spooler cannot start, twice (the second over what the first left). After each step:
+# msiexec's exit code and what the spooler, the Run key, the Add/Remove Programs entries and the
+# disk hold. First, without Wine: the package's tables against its files, and the setup authors'
+# page against the package.
 source "$(dirname "$0")/../lib.sh"
 MSI=${MSI:-$WINE_ROOT/build/win64/vexaWriter.msi}
 if [ ! -f "$MSI" ]; then
@@ -62,11 +63,25 @@ expect_removed() {  # expect_removed what
   expect_eq "$(our_files)" "" "$1: our files"
 }
 
+# vexaWriter-setup.log files that another account plants where logs were once looked for, one
+# growing during the run: the MSI log takes the run's log only from the installer's output.
+planted=("$WINEPREFIX/drive_c/windows/temp" "$WINEPREFIX/drive_c/ProgramData/vexaWriter-logs")
+mkdir -p "${planted[@]}"
+while :; do
+  for folder in "${planted[@]}"; do echo 'planted line' >>"$folder/vexaWriter-setup.log"; done
+  sleep 0.2
+done &
+planter=$!
 rc=$(msiexec_run older '/i C:\setup\older.msi')
+kill $planter
+wait $planter 2>/dev/null
+rm -rf "${planted[1]}" "${planted[0]}/vexaWriter-setup.log"
 echo "install of the older version: msiexec exit code $rc"
 expect_eq "$rc" 0 "msiexec exit code, install"
 expect_installed "install"
-# The MSI log holds the installer's entry of that run, as the log file on disk has it.
+msi_log older | grep -q 'planted line' && fail "a planted vexaWriter-setup.log reached the MSI log"
+# The MSI log holds the installer's entry of that run, taken from its standard output, as the
+# log file on disk has it.
 temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
 on_disk=$(tr -d '\r' <"$temp/vexaWriter-setup.log" | awk '/^==== /{entry=""} {entry=entry $0 "\n"}
   END {printf "%s", entry}')
@@ -170,4 +185,10 @@ windows/system32/spool/drivers/x64/3/zqvdrv64.dll
 windows/system32/spool/drivers/x64/3/zqvhelp.chm
 windows/system32/spool/drivers/x64/3/zqvui64.dll
 windows/system32/zqvmon64.dll" "what Wine leaves after the failed install"
+# The same failed install over what is left: the rollback finds ours there before and runs no
+# uninstall.
+expect_eq "$(msiexec_run failed2 '/i C:\setup\vexaWriter.msi')" 1603 "msiexec exit code, again"
+msi_log failed2 | grep -q '^vexaWriter: before this install: the monitor of ours' ||
+  fail "the monitor left was not noticed"
+msi_log failed2 | grep -q '^vexaWriter: running .* uninstall$' && fail "the rollback ran uninstall"
 echo "msi: ok"
