@@ -108,7 +108,7 @@ constexpr char kKeptForConnections[] =
 struct OldInstallation {
   const char* name;
   unsigned monitorRefusals;
-  bool connection;
+  int connection;     // 0 none, 1 the running account's, 2 another account's
   const char* error;  // the run's one error; empty: none
 };
 void PrintTo(const OldInstallation& c, std::ostream* out) {
@@ -136,8 +136,10 @@ TEST_P(ReinstallOverOldTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsSt
   winsim::Spooler::SetStringData(b, "DsUser", "SubKey", "keyB");
   spooler().AddPrinter(u"Both", u"Generic / Text Only", u"LPT1:,vexaWriter:");
   if (c.connection) {
-    spooler().AddConnection(u"\\\\srv", u"B", u"vexaWriter printer", u"vexaWriter:").comment =
-        u"server's";
+    winsim::SpoolerPrinter& connection =
+        spooler().AddConnection(u"\\\\srv", u"B", u"vexaWriter printer", u"vexaWriter:");
+    connection.comment = u"server's";
+    connection.otherAccount = c.connection == 2;
   }
   spooler().defaultPrinter = u"B";
   const char16_t* settings = u"Software\\Morvane Software KFT\\vexaWriter\\vexaWriters\\keyB";
@@ -154,7 +156,7 @@ TEST_P(ReinstallOverOldTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsSt
   if (c.connection) {
     EXPECT_EQ(printers[1] + Utf8(spooler().FindPrinter(u"\\\\srv\\B")->comment),
               "\\\\srv\\B on vexaWriter:server's");
-    EXPECT_EQ(Count(install.log, "\\\\srv"), 1u) << "its line, and nothing done with it";
+    EXPECT_EQ(Count(install.log, "\\\\srv"), c.connection == 1 ? 1u : 0u) << "its line alone";
     EXPECT_EQ(Count(install.log, kKeptForConnections), 1u) << install.log;
     printers.erase(printers.begin() + 1);
   }
@@ -174,9 +176,10 @@ TEST_P(ReinstallOverOldTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsSt
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReinstallOverOldTest,
-                         ::testing::Values(OldInstallation{"as is", 0, false, ""},
-                                           OldInstallation{"monitor kept", 3, false, "Error(12)"},
-                                           OldInstallation{"connection", 0, true, ""}));
+                         ::testing::Values(OldInstallation{"as is", 0, 0, ""},
+                                           OldInstallation{"monitor kept", 3, 0, "Error(12)"},
+                                           OldInstallation{"connection", 0, 1, ""},
+                                           OldInstallation{"another's connection", 0, 2, ""}));
 
 TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecordedSettings) {
   // A run ended by force left printer A created again without its settings, C deleted, and a
