@@ -42,6 +42,7 @@ const std::vector<SystemLibrary>& SystemLibraries() {
        {{203, "GetDefaultPrinterW", AsProc(&GetDefaultPrinterW)},
         {204, "SetDefaultPrinterW", AsProc(&SetDefaultPrinterW)}}},
       {u"version.dll", {}},
+      {u"bcrypt.dll", {{0, "BCryptGenRandom", AsProc(&winsim::BCryptGenRandom)}}},
   };
   return libraries;
 }
