@@ -51,6 +51,7 @@ const std::vector<SystemLibrary>& SystemLibraries() {
         {0, "RoGetActivationFactory", AsProc(&RoGetActivationFactory)},
         {0, "WindowsCreateString", AsProc(&WindowsCreateString)},
         {0, "WindowsDeleteString", AsProc(&WindowsDeleteString)}}},
+      {u"bcrypt.dll", {{0, "BCryptGenRandom", AsProc(&winsim::BCryptGenRandom)}}},
   };
   return libraries;
 }

@@ -56,6 +56,10 @@ class Processes {
   bool hasGetTempPath2 = true;
   // What GetTempPath2W reports for the system account (other accounts get tempDirectory).
   WideText systemTempDirectory = u"C:\\Windows\\SystemTemp\\";
+  // What GetStdHandle(STD_OUTPUT_HANDLE) returns: null unless the caller handed one over.
+  HANDLE standardOutput = nullptr;
+  // BCryptGenRandom calls so far: what makes each call's bytes differ.
+  unsigned randomCalls = 0;
   // The environment variables, for GetEnvironmentVariableW; names compared ignoring case.
   std::map<WideText, WideText> environment = {{u"ProgramData", u"C:\\ProgramData"}};
 
@@ -148,5 +152,9 @@ class Processes {
 // The export of kernel32 that GetProcAddress finds when hasGetTempPath2 is set: the system
 // account's folder, or tempDirectory for any other account.
 DWORD WINAPI GetTempPath2W(DWORD BufferLength, LPWSTR Buffer);
+// The export of bcrypt.dll: with no algorithm and BCRYPT_USE_SYSTEM_PREFERRED_RNG, fills the
+// buffer with bytes that differ from call to call (a counter's, not random: runs stay
+// repeatable); 0 on success, STATUS_INVALID_PARAMETER otherwise.
+LONG WINAPI BCryptGenRandom(void* hAlgorithm, BYTE* pbBuffer, DWORD cbBuffer, DWORD dwFlags);
 
 }  // namespace winsim
