@@ -33,8 +33,11 @@ if(NOT VEXA_FUZZ)
   target_compile_options(gtest_main PRIVATE -fshort-wchar)
 
   file(GLOB_RECURSE HOST_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
-  add_executable(host_tests ${HOST_TEST_SOURCES})
-  target_include_directories(host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/host)
+  # The MSI custom actions' decisions, apart from the platform, are tested here too.
+  add_executable(host_tests ${HOST_TEST_SOURCES}
+                            ${CMAKE_SOURCE_DIR}/setup/msi_actions/msi_decisions.cpp)
+  target_include_directories(host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/host
+                                                ${CMAKE_SOURCE_DIR}/setup/msi_actions)
   # Whole-run logs kept as files, because the Wine checks compare the real platform with them.
   target_compile_definitions(host_tests PRIVATE
                              SEQUENCE_LOGS_DIR="${CMAKE_SOURCE_DIR}/tests/host/sequences")

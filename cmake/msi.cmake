@@ -1,8 +1,11 @@
 # Builds vexaWriter.msi from setup/vexaWriter.wxs with wixl, from the dated copy of the package
-# that package_zip.cmake makes, and signs it when signing is configured (scripts/sign.sh).
+# that package_zip.cmake makes, completes the tables wixl cannot write, and signs it when signing
+# is configured (scripts/sign.sh).
 # The ProductCode is derived from the version, the PackageCode from everything the package
 # holds; the summary information then gets that package code and SOURCE_DATE_EPOCH as its
 # dates, so the same sources give the same bytes.
+# VERSION is 1.0.BUILD, BUILD the product's build number (windows.cmake reads it from
+# drv/install/foundation/product.h).
 # Run as: cmake -DBUILD_DIR=<win64 build folder> -DSOURCE_DIR=<repository> -DVERSION=1.0.2609
 #               -DACTION_DLL=<vexaMsiActions.dll> -DOUTPUT=<msi> -DEPOCH=<seconds> [-DSIGN=ON]
 #               -P msi.cmake
@@ -37,6 +40,27 @@ endif()
 execute_process(COMMAND msibuild ${OUTPUT} -q
                         "UPDATE `CustomAction` SET `Type` = 3393 WHERE `Action` = 'UndoInstall'"
                 COMMAND_ERROR_IS_FATAL ANY)
+# The properties an administrator sets reach the deferred actions of a managed install only
+# when they are secure; wixl lists only its own upgrade properties.
+execute_process(COMMAND msibuild ${OUTPUT} -q
+                        "UPDATE `Property` SET `Value` = 'INSTALLDIR;NOTRAY;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE `Property` = 'SecureCustomProperties'"
+                COMMAND_ERROR_IS_FATAL ANY)
+# The install folder (created through the CreateFolder row of the component "Settings") gets an
+# access list of its own, inherited by everything below it and none from its parent, so that a
+# folder an administrator chooses anywhere passes the installer's check of its payload folders:
+# owner Administrators; the system account and Administrators full control; Users read and
+# execute; no one else anything.
+set(folder_sddl "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)")
+execute_process(
+  COMMAND msibuild ${OUTPUT} -q
+          "CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, `LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDLText` LONGCHAR NOT NULL, `Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)"
+  COMMAND_ERROR_IS_FATAL ANY)
+execute_process(
+  COMMAND msibuild ${OUTPUT} -q
+          "INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDLText`) VALUES ('InstallFolder', 'INSTALLDIR', 'CreateFolder', '${folder_sddl}')"
+  COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND python3 ${SOURCE_DIR}/cmake/msi_file_versions.py ${OUTPUT}
+                        ${dated}/package COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND python3 ${SOURCE_DIR}/cmake/msi_summary.py ${OUTPUT} {${package_code}}
                         ${EPOCH} COMMAND_ERROR_IS_FATAL ANY)
 if(SIGN)

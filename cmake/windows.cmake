@@ -53,8 +53,17 @@ function(vexa_sign target)
                        VERBATIM)
   endif()
 endfunction()
-# The version of the MSI package; its first three fields decide the major upgrade.
-set(VEXA_MSI_VERSION 1.0.2609 CACHE STRING "version of vexaWriter.msi")
+# The product's build number has one source, drv/install/foundation/product.h: the version
+# resources get it as VEXA_BUILD_NUMBER (file version 1.0.0.BUILD), the MSI and the setup
+# program as version 1.0.BUILD, whose first three fields decide the MSI's major upgrade.
+file(STRINGS ${CMAKE_SOURCE_DIR}/drv/install/foundation/product.h build_line
+     REGEX "^constexpr int kBuildNumber = [0-9]+")
+if(NOT build_line MATCHES "^constexpr int kBuildNumber = ([0-9]+)")
+  message(FATAL_ERROR "no kBuildNumber in drv/install/foundation/product.h")
+endif()
+set(VEXA_BUILD_NUMBER ${CMAKE_MATCH_1})
+add_compile_definitions($<$<COMPILE_LANGUAGE:RC>:VEXA_BUILD_NUMBER=${VEXA_BUILD_NUMBER}>)
+set(VEXA_MSI_VERSION 1.0.${VEXA_BUILD_NUMBER})
 
 add_library(installer_core STATIC ${INSTALLER_SOURCES})
 target_include_directories(installer_core PUBLIC ${CMAKE_SOURCE_DIR}/drv/install)
@@ -139,6 +148,7 @@ if(MAKENSIS AND TARGET vextray)
   add_custom_command(
     OUTPUT ${SETUP_EXE}
     COMMAND ${MAKENSIS} -V2 -DPACKAGE_DIR=${CMAKE_BINARY_DIR}/dated/package -DOUTFILE=${SETUP_EXE}
+            -DVERSION=${VEXA_MSI_VERSION}
             ${CMAKE_SOURCE_DIR}/setup/vexaWriter.nsi
     ${sign_setup}
     DEPENDS ${CMAKE_SOURCE_DIR}/setup/vexaWriter.nsi ${ZIP_OUTPUT}
@@ -159,7 +169,8 @@ if(WIXL AND TARGET vextray)
             -DVERSION=${VEXA_MSI_VERSION} -DACTION_DLL=$<TARGET_FILE:vexaMsiActions>
             -DOUTPUT=${MSI_FILE} -DEPOCH=${SOURCE_DATE_EPOCH} -DSIGN=${VEXA_SIGN} -P ${CMAKE_SOURCE_DIR}/cmake/msi.cmake
     DEPENDS ${CMAKE_SOURCE_DIR}/setup/vexaWriter.wxs ${CMAKE_SOURCE_DIR}/cmake/msi.cmake
-            ${CMAKE_SOURCE_DIR}/cmake/msi_summary.py ${ZIP_OUTPUT} vexaMsiActions
+            ${CMAKE_SOURCE_DIR}/cmake/msi_summary.py ${CMAKE_SOURCE_DIR}/cmake/msi_file_versions.py
+            ${ZIP_OUTPUT} vexaMsiActions
     COMMENT "Making the MSI package vexaWriter.msi"
     VERBATIM)
   add_custom_target(msi_package ALL DEPENDS ${MSI_FILE})

@@ -3,6 +3,7 @@
 #include "foundation/bounded_format.h"
 #include "foundation/handles.h"
 #include "foundation/install_state.h"
+#include "foundation/log_channel.h"
 #include "foundation/product.h"
 #include "foundation/wstring.h"
 #include "log_folder.h"
@@ -53,8 +54,10 @@ UniqueFile OpenLogFile() {
   return file;
 }
 
-// The whole entry of a run whose log was not streamed, written with one append.
-void AppendWholeEntry(const InstallState& state, const WCHAR* keyword, const WCHAR* lastLine) {
+// The whole entry of a run whose log file was not streamed, written with one append; and to the
+// log channel first when the run did not stream there either (it never had the run lock).
+void AppendWholeEntry(const InstallState& state, const WCHAR* keyword, const WCHAR* lastLine,
+                      bool toChannel) {
   WCHAR header[kLineUnits];
   HeaderLine(keyword, header);
   WString entry;
@@ -65,6 +68,11 @@ void AppendWholeEntry(const InstallState& state, const WCHAR* keyword, const WCH
   uint64_t expected = static_cast<uint64_t>(lstrlenW(header)) + state.logText.Length() +
                       static_cast<uint64_t>(lstrlenW(lastLine));
   if (entry.Length() != expected || entry.Length() > 0x7FFFFFFF / 3) return;
+  if (toChannel) {
+    LogFileSink channel;
+    channel.OpenChannel(OpenLogChannel());
+    channel.Append(entry.Text(), entry.Length());
+  }
   int units = static_cast<int>(entry.Length());
   int bytes = WideCharToMultiByte(CP_UTF8, 0, entry.Text(), units, nullptr, 0, nullptr, nullptr);
   if (bytes <= 0) return;
@@ -85,9 +93,10 @@ void AppendWholeEntry(const InstallState& state, const WCHAR* keyword, const WCH
 }  // namespace
 
 void StartRunLog(InstallState& state, const WCHAR* keyword) {
+  state.logFile.OpenChannel(OpenLogChannel());
   UniqueFile file = OpenLogFile();
-  if (!file) return;
-  state.logFile.Open(file.release());
+  if (file) state.logFile.Open(file.release());
+  if (!state.logFile.IsOpen() && !state.logFile.HasChannel()) return;
   WCHAR header[kLineUnits];
   HeaderLine(keyword, header);
   state.logFile.Append(header, static_cast<uint64_t>(lstrlenW(header)));
@@ -97,10 +106,8 @@ void StartRunLog(InstallState& state, const WCHAR* keyword) {
 void FinishRunLog(InstallState& state, const WCHAR* keyword, int exitCode) {
   WCHAR line[kLineUnits];
   FormatBoundedV(line, kLineUnits, L"Exit code %d\r\n", exitCode);
-  if (!state.logFile.IsOpen()) {
-    AppendWholeEntry(state, keyword, line);
-    return;
-  }
-  state.logFile.Append(line, static_cast<uint64_t>(lstrlenW(line)));
+  bool streamed = state.logFile.IsOpen() || state.logFile.HasChannel();
+  if (streamed) state.logFile.Append(line, static_cast<uint64_t>(lstrlenW(line)));
+  if (!state.logFile.IsOpen()) AppendWholeEntry(state, keyword, line, !streamed);
   state.logFile.Close();
 }

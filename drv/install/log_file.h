@@ -14,6 +14,10 @@
 // the two files stay near 2 MiB together. A file or folder that fails a check is not written.
 // Writing is best effort: a failure is ignored, written to no log, and changes nothing about
 // the run.
+//
+// The caller's standard output, when it handed one over (log_channel.h), receives the same
+// entry, each piece no later than the file: from StartRunLog on, also when the file cannot be
+// opened, and whole at FinishRunLog for a run that never had the run lock.
 #pragma once
 
 #include <windows.h>

@@ -5,6 +5,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "foundation/system_library.h"
+
 namespace {
 
 constexpr const WCHAR* kProgramFolder = L"vexaWriter-logs";
@@ -13,18 +15,22 @@ constexpr const WCHAR* kProgramFolder = L"vexaWriter-logs";
 constexpr const WCHAR* kProgramFolderAccess = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-using TempPathFunction = DWORD(WINAPI*)(DWORD, LPWSTR);
+// Where a run records the folder it made itself when the program's folder was taken: under
+// HKLM, which only administrators and the system account can write.
+constexpr const WCHAR* kRecordKey = L"Software\\Morvane Software KFT\\vexaWriter";
+constexpr const WCHAR* kRecordValue = L"LogFolder";
+constexpr DWORD kSystemPreferredRng = 0x00000002;  // BCRYPT_USE_SYSTEM_PREFERRED_RNG
+constexpr int kRandomBytes = 16;
+// Opens that wait for no one: one that would have to break another's opportunistic lock fails
+// with ERROR_CANNOT_BREAK_OPLOCK. FILE_FLAG_OPEN_REQUIRING_OPLOCK, which the headers give only
+// for a newer target than the program's.
+constexpr DWORD kNoOplockWait = 0x00040000;
 
-TempPathFunction FindGetTempPath2() {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  if (kernel == nullptr) return nullptr;
-  FARPROC address = GetProcAddress(kernel, "GetTempPath2W");
-  return reinterpret_cast<TempPathFunction>(reinterpret_cast<void (*)(void)>(address));
-}
+using RandomFunction = LONG(WINAPI*)(void*, BYTE*, DWORD, DWORD);
 
-bool FromTempPath(TempPathFunction getTempPath, WString& path) {
+bool FromTempPath(WString& path) {
   WCHAR folder[MAX_PATH + 1];
-  DWORD length = getTempPath(MAX_PATH + 1, folder);
+  DWORD length = GetTempPathW(MAX_PATH + 1, folder);
   if (length == 0 || length > MAX_PATH) return false;
   path.Assign(folder);
   return path.Length() == length;
@@ -34,15 +40,19 @@ void EndWithBackslash(WString& path) {
   if (path.Length() != 0 && path.Text()[path.Length() - 1] != L'\\') path.Append(L"\\");
 }
 
-// The program's own folder under the common application data folder, made with its own access
-// list when it is missing. A folder that exists already is left as it is, for the checks.
-bool MakeProgramFolder(WString& path) {
+// The common application data folder, with a trailing backslash.
+bool ProgramDataPath(WString& path) {
   WCHAR data[MAX_PATH];
   DWORD length = GetEnvironmentVariableW(L"ProgramData", data, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return false;
   path.Assign(data);
   EndWithBackslash(path);
-  path.Append(kProgramFolder);
+  return true;
+}
+
+// Makes a folder with the program's access list; false when it could not be made, also when it
+// exists already.
+bool MakeProtectedFolder(const WString& path) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProgramFolderAccess, SDDL_REVISION_1,
                                                             &descriptor, nullptr)) {
@@ -50,15 +60,83 @@ bool MakeProgramFolder(WString& path) {
   }
   UniqueLocalBlock owned(descriptor);
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-  CreateDirectoryW(path.Text(), &attributes);
+  return CreateDirectoryW(path.Text(), &attributes) != FALSE;
+}
+
+// A folder name under the common application data folder that no one can guess beforehand.
+bool NewFolderName(const WString& data, WString& path) {
+  UniqueLibrary bcrypt(LoadSystemLibrary(L"bcrypt.dll"));
+  FARPROC address = bcrypt ? GetProcAddress(bcrypt.get(), "BCryptGenRandom") : nullptr;
+  auto random = reinterpret_cast<RandomFunction>(reinterpret_cast<void (*)(void)>(address));
+  BYTE bytes[kRandomBytes];
+  if (random == nullptr || random(nullptr, bytes, kRandomBytes, kSystemPreferredRng) != 0) {
+    return false;
+  }
+  WCHAR name[kRandomBytes * 2 + 1];
+  for (int i = 0; i < kRandomBytes; ++i) {
+    name[2 * i] = L"0123456789abcdef"[bytes[i] >> 4];
+    name[2 * i + 1] = L"0123456789abcdef"[bytes[i] & 15];
+  }
+  name[kRandomBytes * 2] = 0;
+  path = data.Copy();
+  path.Append(kProgramFolder);
+  path.Append(L"-");
+  path.Append(name);
   return true;
+}
+
+bool ReadRecordedFolder(WString& path) {
+  UniqueRegistryKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_QUERY_VALUE, key.put()) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  WCHAR text[MAX_PATH + 1] = {};
+  DWORD type = 0;
+  DWORD bytes = sizeof(text) - sizeof(WCHAR);  // room for a terminator the value may lack
+  if (RegQueryValueExW(key.get(), kRecordValue, nullptr, &type, reinterpret_cast<BYTE*>(text),
+                       &bytes) != ERROR_SUCCESS ||
+      type != REG_SZ || text[0] == 0) {
+    return false;
+  }
+  path.Assign(text);
+  return true;
+}
+
+void RecordFolder(const WString& path) {
+  UniqueRegistryKey key;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  DWORD bytes = static_cast<DWORD>((path.Length() + 1) * sizeof(WCHAR));
+  RegSetValueExW(key.get(), kRecordValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.Text()),
+                 bytes);
 }
 
 }  // namespace
 
 bool LogFolder::Open() {
+  if (!ReadAccount()) return false;
   WString path;
-  if (!ReadAccount() || !FindPath(path)) return false;
+  if (!IsWellKnownSid(account_.user.User.Sid, WinLocalSystemSid)) {
+    return FromTempPath(path) && OpenChecked(path);
+  }
+  WString data;
+  if (!ProgramDataPath(data)) return false;
+  path = data.Copy();
+  path.Append(kProgramFolder);
+  MakeProtectedFolder(path);  // one there already is left as it is, for the checks
+  if (OpenChecked(path)) return true;
+  // Someone else made the program's folder first: the folder an earlier run made in its place,
+  // or a new one under a name no one could have taken beforehand.
+  if (ReadRecordedFolder(path) && OpenChecked(path)) return true;
+  if (!NewFolderName(data, path) || !MakeProtectedFolder(path) || !OpenChecked(path)) return false;
+  RecordFolder(path);
+  return true;
+}
+
+bool LogFolder::OpenChecked(const WString& path) {
   // The long form, as the handle's final path gives it (a temporary folder may be given in
   // short names).
   WCHAR full[MAX_PATH + 1];
@@ -66,9 +144,10 @@ bool LogFolder::Open() {
   if (length == 0 || length > MAX_PATH) return false;
   path_.Assign(full);
   EndWithBackslash(path_);
-  folder_.reset(CreateFileW(path_.Text(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  folder_.reset(CreateFileW(
+      path_.Text(), READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT | kNoOplockWait, nullptr));
   BY_HANDLE_FILE_INFORMATION information;
   if (!folder_ || !GetFileInformationByHandle(folder_.get(), &information) ||
       (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
@@ -83,10 +162,16 @@ bool LogFolder::Open() {
 UniqueFile LogFolder::OpenForAppending(const WCHAR* name, uint64_t& size) const {
   WString path = path_.Copy();
   path.Append(name);
-  // Shared in every way, so that a viewer may keep the file open meanwhile.
-  UniqueFile file(CreateFileW(path.Text(), FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                              kShareAll, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  // Shared in every way, so that a viewer may keep the file open meanwhile. Asked with the
+  // right to rename it, so that no second open is needed for that, and without it when a viewer
+  // shares no deletion.
+  constexpr DWORD kAccess = FILE_APPEND_DATA | READ_CONTROL | FILE_READ_ATTRIBUTES;
+  constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | kNoOplockWait;
+  UniqueFile file(
+      CreateFileW(path.Text(), kAccess | DELETE, kShareAll, nullptr, OPEN_ALWAYS, kFlags, nullptr));
+  if (!file && GetLastError() == ERROR_SHARING_VIOLATION) {
+    file.reset(CreateFileW(path.Text(), kAccess, kShareAll, nullptr, OPEN_ALWAYS, kFlags, nullptr));
+  }
   BY_HANDLE_FILE_INFORMATION information;
   if (!folder_ || !file || !GetFileInformationByHandle(file.get(), &information) ||
       information.nNumberOfLinks != 1 ||
@@ -111,10 +196,8 @@ bool LogFolder::RenameByHandle(HANDLE file, const WCHAR* newName) const {
   rename.info.RootDirectory = nullptr;
   rename.info.FileNameLength = static_cast<DWORD>(target.Length() * sizeof(WCHAR));
   lstrcpynW(rename.info.FileName, target.Text(), MAX_PATH + 1);
-  // Opened anew from the handle, not by its name, for the delete access a rename needs.
-  UniqueFile renaming(ReOpenFile(file, DELETE, kShareAll, 0));
-  return renaming &&
-         SetFileInformationByHandle(renaming.get(), FileRenameInfo, &rename.info, sizeof(rename));
+  // Through the handle the file was opened with: a second open could wait on another's lock.
+  return SetFileInformationByHandle(file, FileRenameInfo, &rename.info, sizeof(rename)) != FALSE;
 }
 
 bool LogFolder::ReadAccount() {
@@ -122,14 +205,6 @@ bool LogFolder::ReadAccount() {
   DWORD size = 0;
   return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
          GetTokenInformation(token.get(), TokenUser, &account_, sizeof(account_), &size);
-}
-
-bool LogFolder::FindPath(WString& path) const {
-  if (!IsWellKnownSid(account_.user.User.Sid, WinLocalSystemSid)) {
-    return FromTempPath(GetTempPathW, path);
-  }
-  if (TempPathFunction getTempPath2 = FindGetTempPath2()) return FromTempPath(getTempPath2, path);
-  return MakeProgramFolder(path);
 }
 
 bool LogFolder::Trusted(PSID sid) const {

@@ -14,6 +14,7 @@
 #include "run_lock.h"
 #include "sequences.h"
 #include "tray/tray.h"
+#include "unusable_windows.h"
 #include "window_station.h"
 
 namespace {
@@ -30,15 +31,18 @@ void ShowLogWhenWanted(InstallState& state, HWND owner) {
 }
 
 // Builds the state of an install or uninstall: its first log line, the run lock, the log file,
-// the check of the package's folders, then the rest. False when the lock is not held or a
-// folder is not trusted (the log says why): nothing else has been done.
-bool StartLockedRun(InstallState& state, unsigned options, const WCHAR* keyword, PayloadUse use,
-                    RunLock& lock) {
+// the check of the package's folders, then the rest. False when the lock is not held, for an
+// install on a Windows that cannot run our printer, or when a folder of the package is not
+// trusted (the log says why): nothing else has been done.
+bool StartLockedRun(InstallState& state, unsigned options, const WCHAR* keyword, RunLock& lock,
+                    bool install) {
   BeginInstallState(state, options);
   if (!lock.Acquire(&state)) return false;
   // Opened only under the lock, so that two runs never interleave their lines in the file.
   StartRunLog(state, keyword);
-  if (!CheckPayload(state, use)) return false;
+  // Before the spooler check, which may start the spooler: a refused install changes nothing.
+  if (install && !WindowsCanRunOurPrinter(state)) return false;
+  if (!CheckPayload(state, install ? PayloadUse::Install : PayloadUse::Uninstall)) return false;
   CompleteInstallState(state, options);
   return true;
 }
@@ -50,7 +54,7 @@ int RunInstall(unsigned options, const WCHAR* keyword, HWND owner) {
   InstallState state;
   RunLock lock;
   int exitCode = kExitErrors;
-  if (StartLockedRun(state, options, keyword, PayloadUse::Install, lock)) {
+  if (StartLockedRun(state, options, keyword, lock, true)) {
     LogLine(state, L"##0010");
     ReInstall(state);
     unsigned scheduled = ScheduleDeletesAtReboot(state);
@@ -69,7 +73,7 @@ int RunUninstall(const WCHAR* keyword, HWND owner) {
   InstallState state;
   RunLock lock;
   int exitCode = kExitErrors;
-  if (StartLockedRun(state, OptionX64, keyword, PayloadUse::Uninstall, lock)) {
+  if (StartLockedRun(state, OptionX64, keyword, lock, false)) {
     FullUninstall(state);
     unsigned scheduled = ScheduleDeletesAtReboot(state);
     exitCode = SequenceExitCode(state.errorCount != 0, scheduled, kExitUninstalled);

@@ -177,6 +177,16 @@ void ProbeLogFolder() {
   }
   Observe("logdir.names_after_rename", "old %s, log %s", FileThere(old) ? "there" : "missing",
           FileThere(log) ? "there" : "missing");
+  // As the run opens it now: asking to fail rather than wait on a lock, with the right to rename
+  // it through the same handle; a disk file as the caller's standard output would be.
+  file = CreateFileW(log, FILE_APPEND_DATA | DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES, shareAll,
+                     nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT | 0x00040000, nullptr);
+  ObserveCall("logdir.file_open_without_waiting", file != INVALID_HANDLE_VALUE);
+  if (file != INVALID_HANDLE_VALUE) {
+    Observe("logdir.file_type", "%lu", Number(GetFileType(file)));
+    ObserveCall("logdir.rename_by_open_handle", RenameTo(file, old, TRUE));
+    CloseHandle(file);
+  }
   DeleteFileW(old);
   DeleteFileW(log);
   CloseHandle(folder);

@@ -523,6 +523,14 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     SetLastError(ERROR_SHARING_VIOLATION);
     return INVALID_HANDLE_VALUE;
   }
+  constexpr DWORD kAttributesOnly = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+  if (existed && node->oplocked && (dwDesiredAccess & ~kAttributesOnly) != 0) {
+    if (dwFlagsAndAttributes & FILE_FLAG_OPEN_REQUIRING_OPLOCK) {
+      SetLastError(ERROR_CANNOT_BREAK_OPLOCK);
+      return INVALID_HANDLE_VALUE;
+    }
+    machine.Advance(winsim::kOplockWait);
+  }
   if (!existed) node = &Files().CreateAsProgram(path, false);
   if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == TRUNCATE_EXISTING) {
     node->data.clear();
@@ -564,9 +572,14 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     SetLastError(error);
     return FALSE;
   }
-  if (open->appendOnly) open->position = node->data.size();
+  if (open->appendOnly || node->pipeBuffer != 0) open->position = node->data.size();
   DWORD count = nNumberOfBytesToWrite;
   if (node->writeLimit != 0 && count > node->writeLimit) count = node->writeLimit;
+  size_t room = node->data.size() < node->pipeBuffer ? node->pipeBuffer - node->data.size() : 0;
+  if (node->pipeBuffer != 0 && count > room) {
+    if (!open->noWait) Machine::Current().Advance(winsim::kOplockWait);
+    count = open->noWait ? 0 : static_cast<DWORD>(room);
+  }
   if (node->data.size() < open->position + count) node->data.resize(open->position + count);
   if (count != 0) memcpy(&node->data[open->position], lpBuffer, count);
   open->position += count;
@@ -645,6 +658,41 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE hFile,
   return TRUE;
 }
 
+HANDLE WINAPI GetStdHandle(DWORD nStdHandle) {
+  WINSIM_ENTER_OR_FAIL(INVALID_HANDLE_VALUE);
+  winsim::PoisonLastError();
+  return nStdHandle == STD_OUTPUT_HANDLE ? Machine::Current().processes().standardOutput : nullptr;
+}
+
+DWORD WINAPI GetFileType(HANDLE hFile) {
+  WINSIM_ENTER_OR_FAIL(FILE_TYPE_UNKNOWN);
+  auto open =
+      Machine::Current().LookupHandle<FileSystem::OpenFile>(hFile, winsim::HandleKind::File);
+  const FileSystem::Node* node = open ? Files().Find(open->key) : nullptr;
+  if (node == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
+  }
+  SetLastError(NO_ERROR);  // FILE_TYPE_UNKNOWN is told from a failure by NO_ERROR
+  return node->pipeBuffer != 0 ? FILE_TYPE_PIPE : FILE_TYPE_DISK;
+}
+
+BOOL WINAPI SetNamedPipeHandleState(HANDLE hNamedPipe, LPDWORD lpMode, LPDWORD lpMaxCollectionCount,
+                                    LPDWORD lpCollectDataTimeout) {
+  WINSIM_ENTER_OR_FAIL(FALSE);
+  auto open =
+      Machine::Current().LookupHandle<FileSystem::OpenFile>(hNamedPipe, winsim::HandleKind::File);
+  const FileSystem::Node* node = open ? Files().Find(open->key) : nullptr;
+  if (node == nullptr || node->pipeBuffer == 0 || lpMaxCollectionCount != nullptr ||
+      lpCollectDataTimeout != nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);  // as Wine answers for what is no pipe of its own
+    return FALSE;
+  }
+  if (lpMode != nullptr) open->noWait = (*lpMode & PIPE_NOWAIT) != 0;
+  winsim::PoisonLastError();
+  return TRUE;
+}
+
 HANDLE WINAPI ReOpenFile(HANDLE hOriginalFile, DWORD dwDesiredAccess, DWORD dwShareMode,
                          DWORD dwFlagsAndAttributes) {
   (void)dwFlagsAndAttributes;
@@ -660,6 +708,7 @@ HANDLE WINAPI ReOpenFile(HANDLE hOriginalFile, DWORD dwDesiredAccess, DWORD dwSh
     SetLastError(ERROR_SHARING_VIOLATION);
     return INVALID_HANDLE_VALUE;
   }
+  if (node->oplocked) Machine::Current().Advance(winsim::kOplockWait);  // an open like any other
   HANDLE handle = AddOpen(*node, dwDesiredAccess, dwShareMode);
   winsim::PoisonLastError();
   return handle;

@@ -2,10 +2,13 @@
 // Only simulated system libraries can be loaded, by bare name or from the system directory;
 // each load gives a handle of its own (kind Module), released with FreeLibrary. kernel32 is
 // always there: GetModuleHandleW gives its fixed handle, which exports what the installer looks
-// up at run time: SetDefaultDllDirectories and GetTempPath2W on a machine that has each, and the
-// boundary and private-namespace calls as the machine's namespaces are present or missing.
+// up at run time: SetDefaultDllDirectories, GetTempPath2W and IsWow64Process2 on a machine that has
+// each, and the boundary and private-namespace calls as the machine's namespaces are present or
+// missing.
+#include <roapi.h>
 #include <windows.h>
 #include <winspool.h>
+#include <winstring.h>
 
 #include <string.h>
 
@@ -42,6 +45,13 @@ const std::vector<SystemLibrary>& SystemLibraries() {
        {{203, "GetDefaultPrinterW", AsProc(&GetDefaultPrinterW)},
         {204, "SetDefaultPrinterW", AsProc(&SetDefaultPrinterW)}}},
       {u"version.dll", {}},
+      {u"combase.dll",
+       {{0, "RoInitialize", AsProc(&RoInitialize)},
+        {0, "RoUninitialize", AsProc(&RoUninitialize)},
+        {0, "RoGetActivationFactory", AsProc(&RoGetActivationFactory)},
+        {0, "WindowsCreateString", AsProc(&WindowsCreateString)},
+        {0, "WindowsDeleteString", AsProc(&WindowsDeleteString)}}},
+      {u"bcrypt.dll", {{0, "BCryptGenRandom", AsProc(&winsim::BCryptGenRandom)}}},
   };
   return libraries;
 }
@@ -72,6 +82,7 @@ FARPROC KernelExport(const char* name) {
       {"SetDefaultDllDirectories", machine.processes().hasSetDefaultDllDirectories,
        AsProc(&SetDefaultDllDirectories)},
       {"GetTempPath2W", machine.processes().hasGetTempPath2, AsProc(&winsim::GetTempPath2W)},
+      {"IsWow64Process2", machine.processes().hasIsWow64Process2, AsProc(&IsWow64Process2)},
       {"CreateBoundaryDescriptorW", true, AsProc(&CreateBoundaryDescriptorW)},
       {"AddSIDToBoundaryDescriptor", true, AsProc(&AddSIDToBoundaryDescriptor)},
       {"DeleteBoundaryDescriptor", namespaces, AsProc(&DeleteBoundaryDescriptor)},
@@ -152,7 +163,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
   }
   ULONG_PTR value = reinterpret_cast<ULONG_PTR>(lpProcName);
   for (const Export& entry : library->exports) {
-    bool match = (value >> 16) == 0 ? entry.ordinal == value
+    bool match = (value >> 16) == 0 ? entry.ordinal != 0 && entry.ordinal == value
                                     : lpProcName != nullptr && strcmp(entry.name, lpProcName) == 0;
     if (match) {
       winsim::PoisonLastError();

@@ -107,6 +107,18 @@ DWORD WINAPI GetTempPath2W(DWORD BufferLength, LPWSTR Buffer) {
   return needed - 1;
 }
 
+LONG WINAPI BCryptGenRandom(void* hAlgorithm, BYTE* pbBuffer, DWORD cbBuffer, DWORD dwFlags) {
+  constexpr LONG kInvalidParameter = static_cast<LONG>(0xC000000Du);
+  WINSIM_ENTER_OR_FAIL(kInvalidParameter);
+  constexpr DWORD kSystemPreferredRng = 0x00000002;
+  if (hAlgorithm != nullptr || dwFlags != kSystemPreferredRng || pbBuffer == nullptr) {
+    return kInvalidParameter;
+  }
+  unsigned call = ++Machine::Current().processes().randomCalls;
+  for (DWORD i = 0; i < cbBuffer; ++i) pbBuffer[i] = static_cast<BYTE>(call * 37 + i * 11);
+  return 0;
+}
+
 }  // namespace winsim
 
 DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize) {

@@ -177,13 +177,15 @@ BOOL WINAPI EnumPrintersW(DWORD Flags, LPWSTR Name, DWORD Level, LPBYTE pPrinter
     SetLastError(ERROR_INVALID_LEVEL);
     return FALSE;
   }
-  // The printers of this machine, its user's connections, or both, in the spooler's order.
+  // The printers of this machine, its user's connections, or both, in the spooler's order; other
+  // accounts' connections are theirs to list.
   bool local = (Flags & PRINTER_ENUM_LOCAL) != 0 ||
                ((Flags & PRINTER_ENUM_NAME) != 0 && IsLocalServer(Name));
   bool connections = (Flags & PRINTER_ENUM_CONNECTIONS) != 0;
   Spooler& spooler = Machine::Current().spooler();
   std::vector<const SpoolerPrinter*> listed;
   for (const auto& printer : spooler.printers) {
+    if (printer->otherAccount) continue;
     if (IsConnection(*printer) ? connections : local) listed.push_back(printer.get());
   }
   auto marshal = [&](size_t index, void* record, StringPacker& strings) {

@@ -24,6 +24,8 @@ enum ErrorCode : int {
   kErrorDeletePrinter = 17,
   kErrorRunLock = 18,  // messages: the three run-lock messages below
   kErrorUntrustedFolder = 19,
+  // messages: the protected print mode and ARM64 messages below
+  kErrorUnusableWindows = 20,
 };
 
 constexpr const WCHAR* kMessageOpenServiceManager = L"Can't open service manager.";
@@ -53,3 +55,9 @@ constexpr const WCHAR* kMessageRunLockUnavailable = L"Can`t make the lock agains
 // link leads to.
 constexpr const WCHAR* kMessageUntrustedFolder =
     L"Can`t trust the folder %s: other accounts can change it";
+// This Windows cannot load our port monitor and printer driver: an install changes nothing.
+constexpr const WCHAR* kMessageProtectedPrint =
+    L"Can`t install: Windows protected print mode is on, it admits no printer driver of other "
+    L"makers";
+constexpr const WCHAR* kMessageArm64Windows =
+    L"Can`t install: this is an ARM64 Windows, the x64 printer driver cannot run on it";

@@ -17,7 +17,7 @@ void AppendIndented(InstallState& state, const WCHAR* text) {
   if (levels > 0) state.logText.Append(kTwentySpaces + (kMaxIndentLevels - levels) * 2);
   if (text != nullptr && text[0] != 0) state.logText.Append(text);
   state.logText.Append(L"\r\n");
-  if (state.logFile.IsOpen()) {
+  if (state.logFile.IsOpen() || state.logFile.HasChannel()) {
     state.logFile.Append(state.logText.Text() + start, state.logText.Length() - start);
   }
 }

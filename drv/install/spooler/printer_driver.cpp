@@ -4,11 +4,14 @@
 
 #include "../files/pending_deletes.h"
 #include "../foundation/error_codes.h"
+#include "../foundation/handles.h"
 #include "../foundation/install_log.h"
 #include "../foundation/install_state.h"
 #include "../foundation/product.h"
 #include "driver_list.h"
 #include "file_copy.h"
+#include "foundation/text_compare.h"
+#include "printer_snapshot.h"
 #include "spooler_service.h"
 
 namespace {
@@ -62,6 +65,75 @@ void DeleteStagedCopy(InstallState& state, const WCHAR* path) {
   if (!DeleteFileW(path)) AddPendingDelete(state.pendingDeletes, path);
 }
 
+const WCHAR* BaseName(const WCHAR* path) {
+  const WCHAR* name = path;
+  for (const WCHAR* at = path; *at != 0; ++at) {
+    if (*at == L'\\') name = at + 1;
+  }
+  return name;
+}
+
+// The driver files a DRIVER_INFO_6W names, dependent files included; `visit` until it says stop.
+template <typename Visit>
+bool AnyDriverFile(const DRIVER_INFO_6W& driver, Visit visit) {
+  const WCHAR* files[] = {driver.pDriverPath, driver.pDataFile, driver.pConfigFile,
+                          driver.pHelpFile};
+  for (const WCHAR* file : files) {
+    if (file != nullptr && *file != 0 && visit(file)) return true;
+  }
+  for (const WCHAR* file = driver.pDependentFiles; file != nullptr && *file != 0;
+       file += lstrlenW(file) + 1) {
+    if (visit(file)) return true;
+  }
+  return false;
+}
+
+// Another driver of the list names a file of ours: the deletion with all files refuses then.
+// True also when the list cannot tell (incomplete, or ours not in it).
+bool SharesAFileWithAnotherDriver(const DriverList& drivers) {
+  int ours = FindOurDriver(drivers);
+  if (!drivers.complete || drivers.level != 6 || ours < 0) return true;
+  auto* records = static_cast<const DRIVER_INFO_6W*>(drivers.records.get());
+  return AnyDriverFile(records[ours], [&](const WCHAR* ourFile) {
+    for (DWORD i = 0; i < drivers.count; ++i) {
+      if (static_cast<int>(i) == ours) continue;
+      bool shared = AnyDriverFile(records[i], [&](const WCHAR* file) {
+        return EqualsIgnoringAsciiCase(BaseName(file), BaseName(ourFile));
+      });
+      if (shared) return true;
+    }
+    return false;
+  });
+}
+
+// After the spooler refused to delete our driver as in use: true when, as it lists them now, no
+// printer of this machine uses it, and either connections to a print server's printers do or
+// (afterRestart) it is still in use after a restart although no other driver shares a file of
+// it: connections of other accounts, which the spooler lists only to them (the system account
+// sees no user's). Those are not ours to delete, and they keep the driver whatever the installer
+// does; any printer of this machine on it leaves it an error. The last error is kept.
+bool KeptOnlyByConnections(const DriverList& drivers, bool afterRestart) {
+  DWORD error = GetLastError();
+  if (error != ERROR_PRINTER_DRIVER_IN_USE) return false;
+  if (afterRestart && SharesAFileWithAnotherDriver(drivers)) return SetLastError(error), false;
+  PrinterSnapshot printers = {};
+  TakePrinterSnapshot(printers);
+  UniqueGlobalBlock owner(printers.records);
+  bool connections = false;
+  bool local = false;
+  for (DWORD i = 0; i < printers.count; ++i) {
+    const PRINTER_INFO_2W& record = printers.records[i];
+    if (!IsExactName(record.pDriverName, kDriverName)) continue;
+    if (IsPrinterConnection(record)) {
+      connections = true;
+    } else {
+      local = true;
+    }
+  }
+  SetLastError(error);
+  return (connections || afterRestart) && !local;
+}
+
 }  // namespace
 
 void InstallPrinterDriver(InstallState& state) {
@@ -103,6 +175,10 @@ void RemovePrinterDriver(InstallState& state, const DriverList& drivers) {
     LogLine(state, L"OK :)");
   } else if (index < 0 && GetLastError() == ERROR_UNKNOWN_PRINTER_DRIVER) {
     LogLine(state, L"No vexaWriter driver (%s)was found", state.environment);
+  } else if (KeptOnlyByConnections(drivers, false)) {
+    // No restart can free it; an install adds the new driver over it, and the connections go on
+    // printing with that.
+    LogLine(state, L"Printer connections use driver '%s', it stays for them", kDriverName);
   } else {
     LogLine(state, L"Can't delete driver. Trying to restart spooler");
     // A spooler that has just seen the driver's printers go may still hold the driver; a
@@ -110,6 +186,8 @@ void RemovePrinterDriver(InstallState& state, const DriverList& drivers) {
     { SpoolerPause restart(&state); }
     if (DeleteOurDriver(state)) {
       LogLine(state, L"OK :)");
+    } else if (KeptOnlyByConnections(drivers, true)) {
+      LogLine(state, L"Printer connections use driver '%s', it stays for them", kDriverName);
     } else {
       ReportError(state, kErrorRemoveDriver, kMessageRemoveDriver);
     }

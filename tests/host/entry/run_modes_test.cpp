@@ -19,6 +19,36 @@ class RunModesTest : public SequenceTest {
  protected:
   void FailTheSpoolerCheck() { machine().FailCall("OpenSCManagerW", 1, ERROR_ACCESS_DENIED); }
   unsigned StatesBuilt() { return machine().CallCount("OpenSCManagerW"); }
+  // Files, registry, spooler, services and processes, as text.
+  std::string MachineState() {
+    std::string text = "spooler " + std::to_string(machine().services().Spooler().state) + " " +
+                       std::to_string(SpoolerStops()) + ", companion " +
+                       std::to_string(CompanionRunning()) + ", default " +
+                       Utf8(spooler().defaultPrinter) + "\n";
+    for (const WideText& file : files().FilesBelow(u"C:")) {
+      text += Utf8(file) + ": " + files().Contents(file) + "\n";
+    }
+    for (const auto& monitor : spooler().monitors) text += "monitor " + Utf8(monitor.name) + "\n";
+    for (const auto& driver : spooler().drivers) text += "driver " + Utf8(driver.name) + "\n";
+    for (const auto& printer : spooler().printers) {
+      text += "printer " + Utf8(printer->name) + " " + Utf8(printer->port) + " " +
+              Utf8(printer->comment) + std::to_string(printer->data.size()) + "\n";
+    }
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+      RegistryState(winsim::Registry::FullPath(root, u""), text);
+    }
+    return text;
+  }
+  void RegistryState(const WideText& path, std::string& text) {
+    for (const winsim::Registry::Key* key : machine().registry().SubKeys(path)) {
+      text += Utf8(path) + "\\" + Utf8(key->name) + ":";
+      for (const auto& [name, value] : key->values) {
+        text += " " + Utf8(name) + "=" + std::string(value.data.begin(), value.data.end());
+      }
+      text += "\n";
+      RegistryState(path + u"\\" + key->name, text);
+    }
+  }
 };
 
 TEST_F(RunModesTest, WithoutArgumentsTheProgramDoesNothing) {
@@ -170,6 +200,74 @@ TEST_F(RunModesTest, RemoveTrayStopsTheCompanionAndRemovesItsFileAndValue) {
   EXPECT_FALSE(machine().files().Exists(trayFile));
   EXPECT_EQ(machine().registry().GetValue(HKEY_LOCAL_MACHINE, runKey, u"vexaWriterTray"), nullptr);
   EXPECT_EQ(StatesBuilt(), 0u);
+}
+
+// Where protected print mode is on or the system is ARM64 Windows, an install changes nothing
+// and says why; removing runs as on any other system.
+TEST_F(RunModesTest, AnInstallOnAWindowsThatCannotRunOurPrinterChangesNothing) {
+  const std::string wpp =
+      "Error(20): Can`t install: Windows protected print mode is on, it "
+      "admits no printer driver of other makers\r\n";
+  const std::string arm =
+      "Error(20): Can`t install: this is an ARM64 Windows, the x64 printer "
+      "driver cannot run on it\r\n";
+  const WideText policy = u"SOFTWARE\\Policies\\Microsoft\\Windows NT\\Printers\\WPP";
+  struct Case {
+    const char* what;
+    int runtime;  // -1: the runtime class is missing; else its answer
+    const char16_t* policyValue;
+    USHORT native;
+    bool hasIsWow64Process2;
+    std::string refusal;  // empty: the install runs
+  } cases[] = {
+      {"runtime on", 1, nullptr, IMAGE_FILE_MACHINE_AMD64, true, wpp},
+      {"policy", -1, u"WindowsProtectedPrintGroupPolicyState", IMAGE_FILE_MACHINE_AMD64, true, wpp},
+      {"setting", -1, u"WindowsProtectedPrintMode", IMAGE_FILE_MACHINE_AMD64, true, wpp},
+      {"ARM64", -1, nullptr, IMAGE_FILE_MACHINE_ARM64, true, arm},
+      {"both", -1, u"WindowsProtectedPrintMode", IMAGE_FILE_MACHINE_ARM64, true, wpp + arm},
+      {"runtime off over the policy", 0, u"WindowsProtectedPrintMode", IMAGE_FILE_MACHINE_AMD64,
+       true, ""},
+      {"no IsWow64Process2", -1, nullptr, IMAGE_FILE_MACHINE_ARM64, false, ""},
+  };
+  auto stage = [this] {  // an installation with its companion and a printer with settings
+    StartOver();
+    Run("install");
+    winsim::SpoolerPrinter& a = spooler().AddPrinter(u"A", u"vexaWriter printer", u"vexaWriter:");
+    winsim::Spooler::SetStringData(a, "PrinterDriverData", "SubKey", "keyA");
+    a.comment = u"first floor";
+    spooler().defaultPrinter = u"A";
+  };
+  stage();
+  const std::string uninstall = RunLogged("uninstall").log;
+  for (const Case& c : cases) {
+    for (const char* mode : {"in", "install", "serverinstall", "in_notray", "uninstall"}) {
+      std::string what = std::string(c.what) + " " + mode;
+      stage();
+      winsim::Processes& system = machine().processes();
+      system.hasProtectedPrintInfo = c.runtime >= 0;
+      system.protectedPrintEnabled = c.runtime == 1;
+      if (c.policyValue) {
+        machine().registry().SetValue(HKEY_LOCAL_MACHINE, policy, c.policyValue, REG_DWORD,
+                                      {1, 0, 0, 0});
+      }
+      system.nativeMachine = c.native;
+      system.hasIsWow64Process2 = c.hasIsWow64Process2;
+      std::string before = MachineState();
+      Outcome outcome = RunLogged(mode);
+      if (std::string(mode) == "uninstall") {
+        EXPECT_EQ(outcome.exitCode, 2) << what;
+        EXPECT_EQ(outcome.log, uninstall) << what;
+      } else if (c.refusal.empty()) {
+        EXPECT_EQ(outcome.exitCode, 1) << what << outcome.log;
+      } else {
+        EXPECT_EQ(outcome.exitCode, 100) << what;
+        EXPECT_EQ(outcome.log, "vexaWriter 2609\r\n" + c.refusal) << what;
+        EXPECT_EQ(DialogTitle(), "vexaWriter build 2609- Install error log!");
+        EXPECT_EQ(MachineState(), before) << what;
+      }
+      EXPECT_EQ(machine().OpenHandleCount(), 0u) << what << machine().DescribeOpenHandles();
+    }
+  }
 }
 
 }  // namespace

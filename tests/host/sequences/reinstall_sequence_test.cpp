@@ -101,11 +101,14 @@ TEST_F(ReinstallSequenceTest, HeldFilesAreTriedAgainThenDroppedOrScheduled) {
   }
 }
 
-// Also over a monitor whose removal is refused, and beside a connection on our driver.
+// Also over a monitor whose removal is refused, and beside a connection on our driver, which
+// keeps the driver in use without an error.
+constexpr char kKeptForConnections[] =
+    "Printer connections use driver 'vexaWriter printer', it stays for them\r\n";
 struct OldInstallation {
   const char* name;
   unsigned monitorRefusals;
-  bool connection;
+  int connection;     // 0 none, 1 the running account's, 2 another account's
   const char* error;  // the run's one error; empty: none
 };
 void PrintTo(const OldInstallation& c, std::ostream* out) {
@@ -133,8 +136,10 @@ TEST_P(ReinstallOverOldTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsSt
   winsim::Spooler::SetStringData(b, "DsUser", "SubKey", "keyB");
   spooler().AddPrinter(u"Both", u"Generic / Text Only", u"LPT1:,vexaWriter:");
   if (c.connection) {
-    spooler().AddConnection(u"\\\\srv", u"B", u"vexaWriter printer", u"vexaWriter:").comment =
-        u"server's";
+    winsim::SpoolerPrinter& connection =
+        spooler().AddConnection(u"\\\\srv", u"B", u"vexaWriter printer", u"vexaWriter:");
+    connection.comment = u"server's";
+    connection.otherAccount = c.connection == 2;
   }
   spooler().defaultPrinter = u"B";
   const char16_t* settings = u"Software\\Morvane Software KFT\\vexaWriter\\vexaWriters\\keyB";
@@ -151,7 +156,8 @@ TEST_P(ReinstallOverOldTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsSt
   if (c.connection) {
     EXPECT_EQ(printers[1] + Utf8(spooler().FindPrinter(u"\\\\srv\\B")->comment),
               "\\\\srv\\B on vexaWriter:server's");
-    EXPECT_EQ(Count(install.log, "\\\\srv"), 1u) << "its line, and nothing done with it";
+    EXPECT_EQ(Count(install.log, "\\\\srv"), c.connection == 1 ? 1u : 0u) << "its line alone";
+    EXPECT_EQ(Count(install.log, kKeptForConnections), 1u) << install.log;
     printers.erase(printers.begin() + 1);
   }
   EXPECT_EQ(printers, (Names{"Both on LPT1:,vexaWriter:", "B on vexaWriter:", "A on vexaWriter:"}));
@@ -162,12 +168,18 @@ TEST_P(ReinstallOverOldTest, OurPrintersComeBackWithTheirSettingsAndOtherPortsSt
   EXPECT_NE(install.log.find("Can't delete monitor from the first try"), std::string::npos);
   EXPECT_EQ(Count(install.log, "SetPrinter(Both) - ok"), 2u) << "moved off our port and back";
   EXPECT_EQ(Count(install.log, "Can't open printer A"), 2u) << "deleted since the snapshot";
+  if (!c.connection) return;
+  Outcome uninstall = RunLogged("uninstall");
+  EXPECT_EQ(uninstall.exitCode, 2) << uninstall.log;
+  EXPECT_EQ(Count(uninstall.log, kKeptForConnections), 1u);
+  EXPECT_TRUE(OurDriverRegistered() && !OurMonitorRegistered());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ReinstallOverOldTest,
-                         ::testing::Values(OldInstallation{"as is", 0, false, ""},
-                                           OldInstallation{"monitor kept", 3, false, "Error(12)"},
-                                           OldInstallation{"connection", 0, true, "Error(14)"}));
+                         ::testing::Values(OldInstallation{"as is", 0, 0, ""},
+                                           OldInstallation{"monitor kept", 3, 0, "Error(12)"},
+                                           OldInstallation{"connection", 0, 1, ""},
+                                           OldInstallation{"another's connection", 0, 2, ""}));
 
 TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecordedSettings) {
   // A run ended by force left printer A created again without its settings, C deleted, and a

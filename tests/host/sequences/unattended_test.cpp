@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "sequence_fixture.h"
+#include "wait_bounds.h"
 #include "winsim/processes.h"
 
 namespace {
@@ -60,18 +61,22 @@ enum Planted {
   kParentLink,              // a folder on the way to it is a link
   kFileLink,                // the log is a symbolic link to another file
   kFileOfAnother,           // the log belongs to another account
-  kSystemTemp,              // the system account, with the system-only temporary folder
+  kOplocked,                // the log holds an opportunistic lock whose holder never lets go
+  kSystemTemp,              // the system account, with the system-only temporary folder unused
   kSystemNoTemp2,           // the system account, on a system without it: the program's own folder
   kProgramFolderOk,         // ... which exists already, owned by Administrators
-  kProgramFolderOfAnother,  // ... which exists, owned by another account
-  kProgramFolderOpen,       // ... which exists, and Users may write in it
+  kProgramFolderOfAnother,  // ... which exists, owned by another account: the run makes its own
+  kProgramFolderOpen,       // ... which exists, and Users may write in it: likewise
 };
+// The caller's standard output.
+enum Channel { kNoChannel, kCapturedFile, kUnreadPipe, kFailingHandle };
 struct LogFileCase {
   const char* name;
   Planted setup;
   size_t earlierBytes;  // an earlier log of this size, and an older one; 0: neither
   std::vector<std::pair<std::string, int>> runs;  // arguments and exit code
   bool written;
+  Channel channel = kNoChannel;
 };
 void PrintTo(const LogFileCase& c, std::ostream* out) {
   *out << c.name;
@@ -106,7 +111,15 @@ class LogFileTest : public SequenceTest, public ::testing::WithParamInterface<Lo
     }
     if (setup == kReadOnly) files().DenyWritesIn(kTemp);
     if (setup == kOthersWrite) files().AllowWrites(kTemp, winsim::kUsersSid);
-    return setup == kSystemTemp ? u"C:\\Windows\\SystemTemp" : system ? kProgramFolder : kTemp;
+    return system ? kProgramFolder : kTemp;
+  }
+  // The folder the program made in place of its own, as it recorded it; empty for none.
+  WideText RecordedFolder() {
+    const auto* value = machine().registry().GetValue(
+        HKEY_LOCAL_MACHINE, u"Software\\Morvane Software KFT\\vexaWriter", u"LogFolder");
+    if (value == nullptr || value->data.size() < 2) return WideText();
+    return WideText(reinterpret_cast<const char16_t*>(value->data.data()),
+                    value->data.size() / 2 - 1);
   }
   // Every log file on the machine.
   std::vector<WideText> LogFiles() {
@@ -124,16 +137,25 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
   const LogFileCase& c = GetParam();
   const std::string earlier(c.earlierBytes, '.');
   WideText folder = Stage(c.setup);
+  bool taken = c.setup == kProgramFolderOfAnother || c.setup == kProgramFolderOpen;
   WideText logFile = folder + u"\\vexaWriter-setup.log";
   WideText oldLogFile = folder + u"\\vexaWriter-setup.old.log";
+  HANDLE& output = machine().processes().standardOutput;
+  if (c.channel != kNoChannel) {  // an unread pipe takes 700 bytes; a read-only handle fails
+    files().AddFile(u"C:\\channel");
+    files().Find(u"C:\\channel")->pipeBuffer = c.channel == kUnreadPipe ? 700 : 0;
+    output = CreateFileW(L"C:\\channel", c.channel == kFailingHandle ? GENERIC_READ : GENERIC_WRITE,
+                         0, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
   if (c.earlierBytes != 0) files().AddFile(logFile, earlier);
   if (c.earlierBytes != 0) files().AddFile(oldLogFile, "older");
   if (c.setup == kHardLink) files().Find(logFile)->links = 2;
   if (c.setup == kFileOfAnother) files().SetOwner(logFile, kOtherUser);
+  if (c.setup == kOplocked) files().Find(logFile)->oplocked = true;
   // What the file holds when the install starts the companion, late in its run.
   std::string whileRunning;
   machine().processes().RegisterProgram(kTrayPath, [&](DWORD processId) {
-    whileRunning = files().Contents(logFile);
+    whileRunning = files().Contents(taken ? RecordedFolder() + u"\\vexaWriter-setup.log" : logFile);
     machine().processes().End(processId, 0);
   });
 
@@ -145,7 +167,13 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
     snprintf(stamp, sizeof(stamp), "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
              now.wHour, now.wMinute, now.wSecond);
     whileRunning.clear();
+    uint64_t start = machine().ElapsedMilliseconds();
     Outcome outcome = RunLogged(arguments);
+    std::string mode = arguments == "un"        ? "uninstall"
+                       : arguments == "INSTALL" ? "install"
+                                                : arguments;
+    EXPECT_LE(machine().ElapsedMilliseconds() - start, wait_bounds::ForMode(mode)) << arguments;
+    EXPECT_TRUE(machine().mutexes().OwnedBy(winsim::Processes::kProgramProcessId).empty());
     EXPECT_EQ(outcome.exitCode, exitCode) << arguments;
     EXPECT_EQ(outcome.log.find("Error"), std::string::npos) << arguments;
     if (outcome.log == "(no window)") continue;  // a query mode
@@ -162,6 +190,22 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
     }
   }
 
+  if (c.channel != kNoChannel) {  // the caller's copy, byte for byte, or the lines that fitted
+    std::string captured = files().Contents(u"C:\\channel");
+    bool unread = c.channel == kUnreadPipe;
+    EXPECT_EQ(captured,
+              c.channel == kFailingHandle ? "" : entries.substr(0, unread ? captured.size() : -1));
+    if (unread) EXPECT_TRUE(captured.size() <= 700 && captured.find("\r\n") != std::string::npos);
+    CloseHandle(output);
+  }
+  if (taken) {  // made by the first run, found again by the next, out of others' reach
+    folder = RecordedFolder();
+    EXPECT_EQ(folder.substr(0, kProgramFolder.size() + 1), kProgramFolder + u"-");
+    EXPECT_EQ(folder.size(), kProgramFolder.size() + 33);
+    EXPECT_TRUE(files().Find(folder) && files().Find(folder)->accessProtected);
+    EXPECT_EQ(files().Contents(folder + u"\\vexaWriter-setup.log"), entries);
+    entries.clear();
+  }
   bool renamed = c.written && c.earlierBytes > kMiB;
   std::string log = c.written ? (renamed ? "" : earlier) + entries : earlier;
   EXPECT_EQ(files().Contents(logFile), log);
@@ -170,6 +214,7 @@ TEST_P(LogFileTest, EachInstallAndUninstallAppendsItsEntry) {
   EXPECT_EQ(files().FilesBelow(kElsewhere), std::vector<WideText>{kElsewhere + u"\\target.txt"});
   EXPECT_EQ(files().Contents(kElsewhere + u"\\target.txt"), "planted");
   std::vector<WideText> logs;  // and no log anywhere else
+  if (taken) logs.push_back(folder + u"\\vexaWriter-setup.log");
   if (c.earlierBytes != 0 || (c.written && !entries.empty())) logs.push_back(logFile);
   if (c.earlierBytes != 0) logs.push_back(oldLogFile);
   std::sort(logs.begin(), logs.end());
@@ -208,8 +253,15 @@ INSTANTIATE_TEST_SUITE_P(
         LogFileCase{
             "system, own folder made", kSystemNoTemp2, 0, {{"install", 1}, {"un", 2}}, true},
         LogFileCase{"system, own folder there", kProgramFolderOk, kMiB + 1, {{"install", 1}}, true},
-        LogFileCase{"own folder of another", kProgramFolderOfAnother, 10, {{"install", 1}}, false},
         LogFileCase{
-            "own folder others may write", kProgramFolderOpen, 10, {{"install", 1}}, false}));
+            "own folder of another", kProgramFolderOfAnother, 0, {{"install", 1}, {"un", 2}}, true},
+        LogFileCase{"own folder others may write", kProgramFolderOpen, 0, {{"install", 1}}, true},
+        LogFileCase{"oplocked: not waited for", kOplocked, 10, {{"install", 1}}, false},
+        LogFileCase{
+            "captured", kWritable, kMiB + 1, {{"install", 1}, {"un", 2}}, true, kCapturedFile},
+        LogFileCase{"captured, no log file", kReadOnly, 0, {{"install", 1}}, false, kCapturedFile},
+        LogFileCase{
+            "captured by an unread pipe", kWritable, 0, {{"install", 1}}, true, kUnreadPipe},
+        LogFileCase{"failing standard output", kWritable, 0, {{"un", 2}}, true, kFailingHandle}));
 
 }  // namespace

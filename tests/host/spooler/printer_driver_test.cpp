@@ -320,6 +320,7 @@ TEST_F(RemovePrinterDriverTest, ADriverThatStaysIsErrorFourteen) {
   InstallPrinterDriver(state);
   state.logText.Release();
   spooler().AddPrinter(u"still here", u"vexaWriter printer", u"FILE:");
+  spooler().AddConnection(u"\\\\srv", u"S", u"vexaWriter printer", u"");  // no excuse beside it
   Run();
   EXPECT_EQ(Log(), JoinLines({
                        "#DeletePrinterDriver for Windows x64",

@@ -3,7 +3,8 @@
 # earlier log over 1 MiB is renamed to vexaWriter-setup.old.log; an uninstall with Shift held
 # still shows its window; an install follows (on plain Wine 8.0 it reports an error and shows
 # its window too). Each entry in the file holds a header, exactly what the window showed, and
-# the exit code.
+# the exit code. The install's standard output, redirected to a file, receives the bytes of its
+# entry.
 source "$(dirname "$0")/../lib.sh"
 [ -n "${DISPLAY:-}" ] || fail "needs a display (run.sh starts Xvfb)"
 wine_new_prefix 23_unattended_log
@@ -35,7 +36,8 @@ expect_eq $? 2 "exit code of the uninstall"
 expect_eq "$(stat -c %s "$temp/vexaWriter-setup.old.log")" 1048577 "size of the renamed log"
 
 # With a spooler library that behaves as Windows does, the install succeeds and shows no window.
-timeout 120 wine 'C:\vexa\drv\zqvinst64.exe' install 2>/dev/null &
+captured=$WINEPREFIX/drive_c/captured.log
+timeout 120 wine 'C:\vexa\drv\zqvinst64.exe' install >"$captured" 2>/dev/null &
 installer=$!
 shown=0
 while [ $shown -eq 0 ] && kill -0 $installer 2>/dev/null; do
@@ -60,3 +62,5 @@ expect_eq "$(entry 1)" "$(tr -d '\r' <"$WINEPREFIX/drive_c/out1/text.txt")"$'\nE
 [ $shown -eq 0 ] || expect_eq "$(entry 2)" \
   "$(tr -d '\r' <"$WINEPREFIX/drive_c/out2/text.txt")"$'\nExit code '$code "install entry"
 expect_eq "$(entry 2 | tail -n 1)" "Exit code $code" "last line of the install"
+awk '/^==== /{e=""} {e=e $0 "\n"} END{printf "%s", e}' "$log" >"$WINEPREFIX/drive_c/entry.log"
+cmp "$WINEPREFIX/drive_c/entry.log" "$captured" || fail "standard output is not the install's entry"

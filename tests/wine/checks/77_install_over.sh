@@ -5,7 +5,9 @@
 # where it was, the marks are gone, and the other printer is untouched. Two installs started at
 # once, ten times in a row, both end with 1 and leave the same printers. Then the queries: "def.set"
 # makes the first of ours in the spooler's order the default (4); "onInit" answers 3 while ours
-# is the default and 102 once another printer is; "uninstall" leaves nothing of ours (2).
+# is the default and 102 once another printer is. With the protected print mode's policy value
+# set, "install" reports error 20, exits 100 and changes nothing; "uninstall" then leaves
+# nothing of ours (2).
 # Between them, an install ended by force (kill -9) once it has deleted the printers and the
 # driver's files: it leaves records of both printers in HKLM and its log on disk up to its last
 # line, and the next install brings both back with their settings and the default, one log line
@@ -107,6 +109,20 @@ expect_run 3 "onInit with ours the default"
 spool_inspect set-default Office || fail "could not make Office the default"
 run_installer onInit
 expect_run 102 "onInit with another printer the default"
+
+# Protected print mode on by policy: an install changes nothing and says why; the uninstall
+# still removes everything.
+wine reg add 'HKLM\SOFTWARE\Policies\Microsoft\Windows NT\Printers\WPP' \
+  /v WindowsProtectedPrintGroupPolicyState /t REG_DWORD /d 1 /f >/dev/null 2>&1 ||
+  fail "could not set the protected print policy"
+read_state
+before=$STATE
+run_installer install
+expect_error_run 'Error(20): Can`t install: Windows protected print mode is on, it admits no printer driver of other makers' \
+  "install with protected print mode on"
+read_state
+expect_eq "$STATE" "$before" "state after the refused install"
+expect_files present "refused install" "${PRODUCT_FILES[@]}"
 
 run_installer uninstall
 expect_run 2 "uninstall"

@@ -91,6 +91,19 @@ expect_eq "$rc" 0 "uninstaller exit code"
 expect_eq "$(our_state)" "" "what is left after the uninstall"
 [ -e "$unix_dir" ] && fail "the program folder is still there"
 
+# Protected print mode on: the setup refuses before it changes anything.
+wpp='HKLM\SOFTWARE\Policies\Microsoft\Windows NT\Printers\WPP'
+wine reg add "$wpp" /v WindowsProtectedPrintMode /t REG_DWORD /d 1 /f >/dev/null 2>&1
+expect_eq "$(wine_exit_code 'C:\setup\vexaWriter-setup.exe /S')" 2 "setup exit code, protected"
+expect_eq "$(our_state)" "" "what the refused setup left"
+wine reg delete "$wpp" /f >/dev/null 2>&1
+
+# The entry's own silent uninstall string runs in place and returns when done: only its own
+# file stays, for the next restart.
+expect_eq "$(wine_exit_code 'C:\setup\vexaWriter-setup.exe /S')" 0 "setup exit code, again"
+rc=$(wine_exit_code "$(reg_sz "$uninstall_key" QuietUninstallString)")
+expect_eq "$rc $(our_state)" "0 file Program Files/vexaWriter/uninstall.exe" "in-place uninstall"
+
 # A failed install fails the setup with the installer's code. Without a "spooler" service the
 # installer reports error 2 and shows its log window, so this run has no display.
 unset DISPLAY

@@ -16,7 +16,7 @@ cp "$TOOLS_DIR/scripted_installer.exe" "$package/drv/zqvinst64.exe"
 wine_new_prefix 81_setup_exit_codes
 trap wine_end EXIT
 mkdir -p "$WINEPREFIX/drive_c/setup"
-makensis -V1 -DPACKAGE_DIR="$package" -DOUTFILE="$WINEPREFIX/drive_c/setup/setup.exe" \
+makensis -V1 -DPACKAGE_DIR="$package" -DVERSION=1.0.0 -DOUTFILE="$WINEPREFIX/drive_c/setup/setup.exe" \
   "$WINE_ROOT/setup/vexaWriter.nsi" || fail "makensis failed"
 
 unix_dir="$WINEPREFIX/drive_c/Program Files/vexaWriter"

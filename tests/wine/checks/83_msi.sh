@@ -2,8 +2,10 @@
 # The MSI package under Wine's own msiexec: an older version installed, a printer given settings,
 # the current version installed over it (a major upgrade), a repair, a removal; then a removal
 # while the port monitor's DLL is held (a restart is asked for), and an install that fails
-# because the spooler cannot start. After each step: msiexec's exit code and what the spooler,
-# the Run key, the Add/Remove Programs entries and the disk hold.
+# because the spooler cannot start, twice (the second over what the first left). After each step:
+# msiexec's exit code and what the spooler, the Run key, the Add/Remove Programs entries and the
+# disk hold. First, without Wine: the package's tables against its files, and the setup authors'
+# page against the package.
 source "$(dirname "$0")/../lib.sh"
 MSI=${MSI:-$WINE_ROOT/build/win64/vexaWriter.msi}
 if [ ! -f "$MSI" ]; then
@@ -11,6 +13,7 @@ if [ ! -f "$MSI" ]; then
   echo "skipped: wixl is not installed, so no MSI package was made"
   exit 0
 fi
+python3 "$WINE_ROOT/tests/wine/package_facts.py" "$MSI" "$WINE_ROOT" || fail "package facts"
 wine_new_prefix 83_msi
 trap wine_end EXIT
 wine_start_session
@@ -48,6 +51,9 @@ expect_installed() {  # expect_installed what
   expect_line 'run|C:\Program Files\vexaWriter\vextray.exe' "$1: companion"
   expect_eq "$(spool_state driver | cut -d'|' -f2)" 'vexaWriter printer' "$1: driver"
   expect_eq "$(arp_entries | wc -l)" 1 "$1: Add/Remove Programs entries"
+  expect_eq "$(wine reg query "$uninstall_key\\$(arp_entries)" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *\(Publisher\|InstallLocation\) *REG_SZ *//p' | sort | paste -sd'|')" \
+    'C:\Program Files\vexaWriter\|Morvane Software Kft.' "$1: publisher and install location"
   expect_eq "$(our_files | wc -l)" 10 "$1: our files"
 }
 expect_removed() {  # expect_removed what
@@ -57,11 +63,25 @@ expect_removed() {  # expect_removed what
   expect_eq "$(our_files)" "" "$1: our files"
 }
 
+# vexaWriter-setup.log files that another account plants where logs were once looked for, one
+# growing during the run: the MSI log takes the run's log only from the installer's output.
+planted=("$WINEPREFIX/drive_c/windows/temp" "$WINEPREFIX/drive_c/ProgramData/vexaWriter-logs")
+mkdir -p "${planted[@]}"
+while :; do
+  for folder in "${planted[@]}"; do echo 'planted line' >>"$folder/vexaWriter-setup.log"; done
+  sleep 0.2
+done &
+planter=$!
 rc=$(msiexec_run older '/i C:\setup\older.msi')
+kill $planter
+wait $planter 2>/dev/null
+rm -rf "${planted[1]}" "${planted[0]}/vexaWriter-setup.log"
 echo "install of the older version: msiexec exit code $rc"
 expect_eq "$rc" 0 "msiexec exit code, install"
 expect_installed "install"
-# The MSI log holds the installer's entry of that run, as the log file on disk has it.
+msi_log older | grep -q 'planted line' && fail "a planted vexaWriter-setup.log reached the MSI log"
+# The MSI log holds the installer's entry of that run, taken from its standard output, as the
+# log file on disk has it.
 temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r')" 2>/dev/null)
 on_disk=$(tr -d '\r' <"$temp/vexaWriter-setup.log" | awk '/^==== /{entry=""} {entry=entry $0 "\n"}
   END {printf "%s", entry}')
@@ -95,8 +115,28 @@ echo "removal: msiexec exit code $rc"
 expect_eq "$rc" 0 "msiexec exit code, removal"
 expect_removed "removal"
 
-# A removal while another process holds the monitor's DLL: it goes at the next restart.
-expect_eq "$(msiexec_run again '/i C:\setup\vexaWriter.msi')" 0 "msiexec exit code, install again"
+# Protected print mode on: the launch condition refuses the install before anything changes.
+wpp='HKLM\SOFTWARE\Policies\Microsoft\Windows NT\Printers\WPP'
+wine reg add "$wpp" /v WindowsProtectedPrintGroupPolicyState /t REG_DWORD /d 1 /f >/dev/null 2>&1
+expect_eq "$(msiexec_run wpp '/i C:\setup\vexaWriter.msi')" 1603 "msiexec exit code, protected"
+# Wine logs no launch condition's message under /qn: the search's answer, and no file action.
+msi_log wpp | grep -qx 'Property(S): WPPPOLICY = #1' || fail "the policy value was not found"
+msi_log wpp | grep -q 'InstallFiles' && fail "the refused install went on"
+expect_removed "install refused"
+wine reg delete "$wpp" /f >/dev/null 2>&1
+
+# NOTRAY=1: no companion registered or started. Then a removal while another process holds the
+# monitor's DLL: it goes at the next restart.
+rc=$(msiexec_run again '/i C:\setup\vexaWriter.msi NOTRAY=1')
+expect_eq "$rc" 0 "msiexec exit code, install with NOTRAY=1"
+msi_log again | grep -qx 'vexaWriter: zqvinst64.exe in_notray exit code 1' || fail "no in_notray"
+read_state
+expect_line "run|-" "Run value after NOTRAY=1"
+expect_line "tray|mutex=0|window=0" "companion after NOTRAY=1"
+# A repair without the property keeps it: the package remembers it.
+expect_eq "$(msiexec_run kept '/i C:\setup\vexaWriter.msi REINSTALL=ALL REINSTALLMODE=vamus')" 0 \
+  "msiexec exit code, repair after NOTRAY=1"
+msi_log kept | grep -qx 'vexaWriter: zqvinst64.exe in_notray exit code 1' || fail "NOTRAY forgotten"
 holder=$WINEPREFIX.holder
 wine_run "$TOOLS_DIR/pending_renames_probe.exe" hold 'C:\windows\system32\zqvmon64.dll' 20 \
   >"$holder" &
@@ -145,4 +185,10 @@ windows/system32/spool/drivers/x64/3/zqvdrv64.dll
 windows/system32/spool/drivers/x64/3/zqvhelp.chm
 windows/system32/spool/drivers/x64/3/zqvui64.dll
 windows/system32/zqvmon64.dll" "what Wine leaves after the failed install"
+# The same failed install over what is left: the rollback finds ours there before and runs no
+# uninstall.
+expect_eq "$(msiexec_run failed2 '/i C:\setup\vexaWriter.msi')" 1603 "msiexec exit code, again"
+msi_log failed2 | grep -q '^vexaWriter: before this install: the monitor of ours' ||
+  fail "the monitor left was not noticed"
+msi_log failed2 | grep -q '^vexaWriter: running .* uninstall$' && fail "the rollback ran uninstall"
 echo "msi: ok"

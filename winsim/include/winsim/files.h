@@ -55,6 +55,9 @@ struct AccessEntry {
 // what is made inside.
 std::vector<AccessEntry> DefaultAccess();
 constexpr DWORD kWriteAccess = 0x120116;  // FILE_GENERIC_WRITE
+// The virtual time a wait that never ends (an unacknowledged oplock break, a full pipe nobody
+// reads) stands for: an hour, beyond every bound the program publishes.
+constexpr DWORD kOplockWait = 3600 * 1000;
 
 class FileSystem {
  public:
@@ -131,7 +134,15 @@ class FileSystem {
     DWORD writeLimit = 0;
     bool writesDenied = false;  // directories only
     DWORD links = 1;            // names the file has: more than 1 when hard links were made
-    WideText linkTarget;        // not empty: a link to this path
+    // An opportunistic lock whose holder never acknowledges a break: an open by path that
+    // needs more than its attributes waits for it (kOplockWait) unless it asks to fail instead
+    // (FILE_FLAG_OPEN_REQUIRING_OPLOCK: ERROR_CANNOT_BREAK_OPLOCK).
+    bool oplocked = false;
+    // Not 0: the write end of a pipe with a buffer of this many bytes that nobody reads (data
+    // holds what is in it). A write that does not fit waits (kOplockWait, then writes what
+    // fits) or, on a handle set to PIPE_NOWAIT, writes nothing and succeeds, as Wine measured.
+    DWORD pipeBuffer = 0;
+    WideText linkTarget;  // not empty: a link to this path
     std::string owner = kAdministratorsSid;
     std::vector<AccessEntry> access = DefaultAccess();
     bool accessProtected = false;            // its list takes nothing from its folder's
@@ -145,6 +156,7 @@ class FileSystem {
     DWORD desired = 0;  // the access asked for, as given
     DWORD share = 0;
     bool appendOnly = false;  // FILE_APPEND_DATA without FILE_WRITE_DATA: writes go to the end
+    bool noWait = false;      // a pipe end set to PIPE_NOWAIT
     size_t position = 0;
   };
   Node* Find(const WideText& path);

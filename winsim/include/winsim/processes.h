@@ -56,6 +56,10 @@ class Processes {
   bool hasGetTempPath2 = true;
   // What GetTempPath2W reports for the system account (other accounts get tempDirectory).
   WideText systemTempDirectory = u"C:\\Windows\\SystemTemp\\";
+  // What GetStdHandle(STD_OUTPUT_HANDLE) returns: null unless the caller handed one over.
+  HANDLE standardOutput = nullptr;
+  // BCryptGenRandom calls so far: what makes each call's bytes differ.
+  unsigned randomCalls = 0;
   // The environment variables, for GetEnvironmentVariableW; names compared ignoring case.
   std::map<WideText, WideText> environment = {{u"ProgramData", u"C:\\ProgramData"}};
 
@@ -68,6 +72,22 @@ class Processes {
   WideText dllDirectory;
   // The name of every library the program loaded with LoadLibraryExW, as it passed it.
   std::vector<WideText> libraryLoads;
+
+  // What IsWow64Process2 reports as the system's native machine (IMAGE_FILE_MACHINE_ARM64 for
+  // an ARM64 Windows, where a 64-bit x86 program runs under emulation); false for a kernel32
+  // without the call (GetProcAddress fails).
+  USHORT nativeMachine = IMAGE_FILE_MACHINE_AMD64;
+  bool hasIsWow64Process2 = true;
+  // The runtime class Windows.Graphics.Printing.ProtectedPrint.WindowsProtectedPrintInfo:
+  // registered (its activation factory answers) or not (REGDB_E_CLASSNOTREG, as before Windows
+  // 11 24H2 and on Wine), and whether it says protected print mode is on.
+  bool hasProtectedPrintInfo = false;
+  bool protectedPrintEnabled = false;
+  // The runtime apartment the program's thread joined: how often it has and not yet left, with
+  // which RO_INIT_TYPE, and the handle it counts as until it leaves, so a run that stays shows.
+  unsigned runtimeInitializations = 0;
+  int runtimeInitType = 0;
+  HANDLE runtimeApartment = nullptr;
 
   // What GetVersionExA reports; by default Windows 7 SP1, as a new Wine prefix does.
   struct OsVersion {
@@ -132,5 +152,9 @@ class Processes {
 // The export of kernel32 that GetProcAddress finds when hasGetTempPath2 is set: the system
 // account's folder, or tempDirectory for any other account.
 DWORD WINAPI GetTempPath2W(DWORD BufferLength, LPWSTR Buffer);
+// The export of bcrypt.dll: with no algorithm and BCRYPT_USE_SYSTEM_PREFERRED_RNG, fills the
+// buffer with bytes that differ from call to call (a counter's, not random: runs stay
+// repeatable); 0 on success, STATUS_INVALID_PARAMETER otherwise.
+LONG WINAPI BCryptGenRandom(void* hAlgorithm, BYTE* pbBuffer, DWORD cbBuffer, DWORD dwFlags);
 
 }  // namespace winsim

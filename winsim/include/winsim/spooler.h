@@ -93,6 +93,9 @@ struct SpoolerPrinter {
   // default, and goes once its jobs are done and its last handle is closed.
   bool deleted = false;
   unsigned openHandles = 0;
+  // A connection another account made: the spooler lists it to that account only (the running
+  // program never sees it), yet it keeps this machine's copy of its driver in use all the same.
+  bool otherAccount = false;
 };
 
 class Spooler {

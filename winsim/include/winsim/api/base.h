@@ -20,6 +20,8 @@ typedef int BOOL;
 typedef unsigned char BYTE;
 typedef unsigned char UCHAR;
 typedef unsigned short WORD;
+typedef unsigned short USHORT;
+typedef uint32_t UINT32;
 typedef short SHORT;
 typedef uint32_t DWORD;
 typedef int32_t LONG;
@@ -186,6 +188,7 @@ typedef struct _FILETIME {
 #define WAIT_TIMEOUT 258L
 #define ERROR_NOT_OWNER 288L
 #define ERROR_MR_MID_NOT_FOUND 317L
+#define ERROR_CANNOT_BREAK_OPLOCK 801L
 #define ERROR_INVALID_FLAGS 1004L
 #define ERROR_INVALID_OWNER 1307L
 #define ERROR_INVALID_SID 1337L

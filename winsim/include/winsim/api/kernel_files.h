@@ -52,6 +52,7 @@ typedef struct _BY_HANDLE_FILE_INFORMATION {
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
 #define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define FILE_FLAG_OPEN_REQUIRING_OPLOCK 0x00040000
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
 #define FILE_NAME_NORMALIZED 0x0
 #define VOLUME_NAME_DOS 0x0
@@ -82,6 +83,21 @@ DWORD WINAPI GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD 
                                        DWORD dwFlags);
 HANDLE WINAPI ReOpenFile(HANDLE hOriginalFile, DWORD dwDesiredAccess, DWORD dwShareMode,
                          DWORD dwFlagsAndAttributes);
+
+// The standard output the caller handed over (Processes::standardOutput), what kind of object a
+// handle reaches, and a pipe end switched to writes that never wait.
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+#define PIPE_READMODE_BYTE 0x00000000
+#define PIPE_WAIT 0x00000000
+#define PIPE_NOWAIT 0x00000001
+HANDLE WINAPI GetStdHandle(DWORD nStdHandle);
+DWORD WINAPI GetFileType(HANDLE hFile);
+BOOL WINAPI SetNamedPipeHandleState(HANDLE hNamedPipe, LPDWORD lpMode, LPDWORD lpMaxCollectionCount,
+                                    LPDWORD lpCollectDataTimeout);
 
 typedef enum _FILE_INFO_BY_HANDLE_CLASS {
   FileBasicInfo = 0,

@@ -16,4 +16,11 @@ DWORD WINAPI GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSiz
 // The LOAD_LIBRARY_SEARCH_* flags are with the module calls (kernel_modules.h).
 BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);
 
+// Found at run time (GetProcAddress), where kernel32 has it: the machine the process runs as
+// (IMAGE_FILE_MACHINE_UNKNOWN when it is not under emulation) and the system's native one.
+#define IMAGE_FILE_MACHINE_UNKNOWN 0
+#define IMAGE_FILE_MACHINE_AMD64 0x8664
+#define IMAGE_FILE_MACHINE_ARM64 0xAA64
+BOOL WINAPI IsWow64Process2(HANDLE hProcess, USHORT* pProcessMachine, USHORT* pNativeMachine);
+
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);

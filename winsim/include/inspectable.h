@@ -1,0 +1,4 @@
+// The host build's <inspectable.h>: the Windows Runtime activation calls and types (winsim/api).
+#pragma once
+
+#include "winsim/api/windows_runtime.h"
