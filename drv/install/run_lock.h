@@ -34,10 +34,14 @@ class RunLock {
 
   // True when the lock is held. log may be null.
   bool Acquire(InstallState* log);
+  // Without waiting and without a log: false when another run holds the lock, or it cannot be
+  // had at all.
+  bool TryAcquire();
   // Lets go of the lock; nothing when it is not held. Safe to call more than once.
   void Release();
 
  private:
+  bool Take(InstallState* log, bool wait);
   bool Fail(InstallState* log, const WCHAR* message);
 
   AdminNamespace namespace_;

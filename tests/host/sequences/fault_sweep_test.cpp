@@ -59,6 +59,7 @@ const std::map<std::string, DWORD> kCallErrors = [] {
         "RegFlushKey",
         "RegOpenKeyExA",
         "RegOpenKeyExW",
+        "RegQueryInfoKeyW",
         "RegSetValueExA",
         "RegSetValueExW",
         "SetFileInformationByHandle",
