@@ -136,18 +136,17 @@ class FaultSweepTest : public SequenceTest {
     }
   }
   void CompanionRuns() { Run("install"); }
-  // Two printers of ours with settings, A the default, and the record of a third that an
+  // Printers of ours with settings, A the default, and the record of a third that an
   // unfinished reinstall took out.
   void OursWithSettings() {
     Run("install");
     spooler().printers.clear();
-    for (const char* name : {"A", "B"}) {
+    for (const auto& [name, key] : kOurs) {
       winsim::SpoolerPrinter& printer =
           spooler().AddPrinter(Widen(name), u"vexaWriter printer", u"vexaWriter:");
-      winsim::Spooler::SetStringData(printer, "PrinterDriverData", "SubKey",
-                                     "key" + std::string(name));
-      printer.comment = Widen("comment " + std::string(name));
-      printer.location = Widen("room " + std::string(name));
+      winsim::Spooler::SetStringData(printer, "PrinterDriverData", "SubKey", key);
+      printer.comment = Widen("comment " + name);
+      printer.location = Widen("room " + name);
     }
     spooler().defaultPrinter = u"A";
     machine().registry().SetString(HKEY_LOCAL_MACHINE, kRecordsKey + u"\\C", u"SubKey", u"keyC");
@@ -307,6 +306,10 @@ class FaultSweepTest : public SequenceTest {
     return text;
   }
 
+  // The last two at the limits: the longest settings key a printer reports, and the longest
+  // name a record's key can hold.
+  static inline const std::vector<std::pair<std::string, std::string>> kOurs = {
+      {"A", "keyA"}, {"B", "keyB"}, {"K", std::string(63, 'k')}, {std::string(255, 'L'), "keyL"}};
   static inline const WideText kRecordsKey =
       u"Software\\Morvane Software KFT\\vexaWriter\\SavedPrinters";
   std::map<std::string, std::map<std::string, std::set<size_t>>> headingDepths_;
@@ -358,12 +361,13 @@ TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) 
 // again to its end: the reinstall puts back every printer with its settings and the default, the
 // uninstall leaves nothing of ours, and neither leaves a record.
 TEST_F(FaultSweepTest, ARunEndedAtAnyCallLosesNothingOnceRunAgain) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"install",
-       "monitor, driver, monitor file, companion, A [keyA] comment A / room A (default), B [keyB] "
-       "comment B / room B, "
-       "C [keyC] room C / , "},
-      {"uninstall", ""}};
+  std::string installed = "monitor, driver, monitor file, companion, ";
+  for (const auto& [name, key] : kOurs) {
+    installed += name + " [" + key + "] comment " + name + " / room " + name +
+                 (name == "A" ? " (default), " : ", ") +
+                 (name == "B" ? "C [keyC] room C / , " : "");
+  }
+  const std::pair<const char*, std::string> rows[] = {{"install", installed}, {"uninstall", ""}};
   unsigned runs = 0;
   unsigned lost = 0;
   for (const auto& [mode, expected] : rows) {

@@ -171,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReinstallOverOldTest,
 
 TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecordedSettings) {
   // A run ended by force left printer A created again without its settings, C deleted, and a
-  // record of D, whose name a printer of another driver has taken since.
+  // record of D, whose name a printer of another driver has taken since, and one of E, which the
+  // user has made again since, with its settings.
   Run("in_notray");
   winsim::Spooler::SetStringData(*spooler().FindPrinter(u"vexaWriter"), "PrinterDriverData",
                                  "SubKey", "keyV");
@@ -179,9 +180,12 @@ TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecord
   spooler().AddPrinter(u"A", u"vexaWriter printer", u"vexaWriter:");
   spooler().AddDriver(u"Generic / Text Only");
   spooler().AddPrinter(u"D", u"Generic / Text Only", u"LPT1:");
+  winsim::SpoolerPrinter& e = spooler().AddPrinter(u"E", u"vexaWriter printer", u"vexaWriter:");
+  winsim::Spooler::SetStringData(e, "PrinterDriverData", "SubKey", "keyE");
+  e.comment = u"mine";
   const WideText records = u"Software\\Morvane Software KFT\\vexaWriter\\SavedPrinters";
   winsim::Registry& registry = machine().registry();
-  for (const char* name : {"A", "C", "D"}) {
+  for (const char* name : {"A", "C", "D", "E"}) {
     registry.SetString(HKEY_LOCAL_MACHINE, records + u"\\" + Widen(name), u"SubKey",
                        Widen(std::string("key") + name));
     registry.SetString(HKEY_LOCAL_MACHINE, records + u"\\" + Widen(name), u"Comment",
@@ -211,14 +215,15 @@ TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecord
   EXPECT_EQ(Count(install.log, "Printer C was removed by a run that did not finish, it comes back"),
             1u);
   EXPECT_EQ(Count(install.log, "Printer D "), 0u);
-  EXPECT_EQ(
-      Printers(),
-      (Names{"D on LPT1:", "vexaWriter on vexaWriter:", "C on vexaWriter:", "A on vexaWriter:"}));
+  EXPECT_EQ(Count(install.log, "Printer E "), 0u);
+  EXPECT_EQ(Printers(), (Names{"D on LPT1:", "E on vexaWriter:", "vexaWriter on vexaWriter:",
+                               "C on vexaWriter:", "A on vexaWriter:"}));
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"E")->comment), "mine");
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"A")->comment), "desk A");
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"C")->comment), "desk C");
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"vexaWriter")->location), "lobby");
   EXPECT_EQ(Utf8(spooler().defaultPrinter), "A");
-  EXPECT_FALSE(registry.KeyExists(HKEY_LOCAL_MACHINE, records));
+  EXPECT_FALSE(registry.KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Morvane Software KFT"));
 }
 
 }  // namespace

@@ -160,7 +160,8 @@ TEST_F(PortMonitorTest, AfterAFailedListingTheSpoolerTellsWhetherOursIsThere) {
     unsigned refusals;
     bool removed;
     int errors;
-  } cases[] = {{true, 0, true, 0}, {true, 3, false, 1}, {false, 0, false, 0}};
+    bool dllLeft;  // only a listing that shows the monitor gone lets the DLL go without it
+  } cases[] = {{true, 0, true, 0, false}, {true, 3, false, 1, true}, {false, 0, false, 0, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.registered ? c.refusals : 99);
     Stage(2609, c.registered);
@@ -170,6 +171,7 @@ TEST_F(PortMonitorTest, AfterAFailedListingTheSpoolerTellsWhetherOursIsThere) {
     EXPECT_EQ(Has("  Can't delete monitor and monitor was not found. So everything should be ok"),
               !c.registered);
     EXPECT_EQ(state.errorCount, c.errors);
+    EXPECT_EQ(files().Exists(Widen(kMonitorDll)), c.dllLeft);
   }
 }
 
@@ -246,6 +248,12 @@ TEST_F(PortMonitorTest, ARecordWithoutDllNameDeletesNothing) {
   spooler().monitors[1].dllName.clear();
   Remove();
   EXPECT_TRUE(Has("  Auto calculated monitor file name: C:\\Windows\\system32\\"));
+  // Nor does a name without the system directory, which the working directory would complete.
+  for (bool registered : {true, false}) {
+    Stage(2609, registered);
+    state.systemDir.Release();
+    Remove();
+  }
   EXPECT_EQ(machine().CallCount("DeleteFileW"), 0u);
 }
 
