@@ -107,6 +107,10 @@ TEST_F(PortMonitorTest, TheBuildCheckKeepsOnlyCompatibleMonitors) {
        "Version (2609) is compatible, proceed without uninstall\r\n"
        "  InstallMonitor == 1, CopyMonitor == 0",
        1, 0, true},
+      {true, 2605,
+       "Version (2605) is compatible, proceed without uninstall\r\n"
+       "  InstallMonitor == 0, CopyMonitor == 1",
+       0, 1, true},  // the oldest compatible build
       {true, 2604,
        "Version (2604) is not supported, proceed with reinstall\r\n  Monitor was removed :)", 1, 1,
        false},
@@ -181,6 +185,7 @@ TEST_F(PortMonitorTest, OurPortEntryGoesToFileAndComesBackExactly) {
     const char* port;
     const char* moved;             // null: not ours, not touched
     const char* edited = nullptr;  // the record's text changed between removal and install
+    bool moveFails = false;        // the spooler refuses the move
   } cases[] = {
       {"vexaWriter:", "file:"},
       {"LPT1:,vexaWriter:", "LPT1:,file:"},
@@ -189,12 +194,18 @@ TEST_F(PortMonitorTest, OurPortEntryGoesToFileAndComesBackExactly) {
       {"XvexaWriter:", nullptr},
       {"vexaWriter:x,LPT1:", nullptr},
       {"LPT1:,vexaWriter:", "LPT1:,file:", "file:,LPT1:"},
+      {"vexaWriter:", "file:", nullptr, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.port);
     Stage(2609);
     Printers({"LPT1:", c.port});
+    if (c.moveFails) Fail("SetPrinterW", 1, ERROR_ACCESS_DENIED);
     Remove(1);
+    if (c.moveFails) {  // the port stays in use: error 12
+      EXPECT_EQ(LogFrom("SetPrinter").rfind("  SetPrinter(P1) - failed\r\n  #Restart", 0), 0u);
+      continue;
+    }
     const char* moved = c.moved != nullptr ? c.moved : c.port;
     EXPECT_EQ(Port(1), moved);
     EXPECT_EQ(SpoolerPort("P1"), moved);
