@@ -194,7 +194,10 @@ TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecord
   registry.SetValue(HKEY_LOCAL_MACHINE, records + u"\\A", u"Default", REG_DWORD, {1, 0, 0, 0});
   // The record of the printer this run takes out, as it stands while printers are added.
   std::string recorded;
+  std::vector<size_t> recordsLeft;  // at each printer added: each printer back drops its record
   spooler().onAddPrinter = [&](const PRINTER_INFO_2W&) {
+    recordsLeft.push_back(
+        registry.SubKeys(winsim::Registry::FullPath(HKEY_LOCAL_MACHINE, records)).size());
     if (!recorded.empty()) return;
     for (const char16_t* value : {u"SubKey", u"Comment", u"Location", u"Default"}) {
       const auto* data = registry.GetValue(HKEY_LOCAL_MACHINE, records + u"\\vexaWriter", value);
@@ -208,6 +211,7 @@ TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecord
   Outcome install = RunLogged("in_notray");
   EXPECT_EQ(install.exitCode, 1) << install.log;
   EXPECT_EQ(recorded, "1:keyV 1: 1:lobby 4: ");
+  EXPECT_EQ(recordsLeft, (std::vector<size_t>{5, 4, 3, 2}));
   EXPECT_EQ(Count(install.log,
                   "Printer A gets back the settings saved by a run that did not "
                   "finish\r\n  "),
