@@ -223,6 +223,7 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
     int exitCode;
     std::string log;               // the whole log when the run failed, else how it starts
     bool ourFilesPending = false;  // our monitor DLL (held) and a staged driver DLL (free)
+    bool namespaceRace = false;    // made by another run, which closes it before the open
   } cases[] = {
       {"install", kReleases, true, 1, first + wait + runs},
       {"uninstall", kReleases, false, 2, first + wait + runs},
@@ -242,6 +243,7 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
       // Under another run's lock, an answer from reading: no spooler pause, nothing deleted.
       {"onInit", kKeeps, true, 200, "(no window)", true},
       {"onInit", kNobody, false, 200, "(no window)", true},
+      {"install", kNobody, true, 1, first + runs, false, true},
   };
   for (const Case& c : cases) {
     Stage(c.holder, c.namespaces);
@@ -254,6 +256,21 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
                   MOVEFILE_DELAY_UNTIL_REBOOT);
     }
     unsigned stops = SpoolerStops();
+    if (c.namespaceRace) {
+      machine().FailCall("CreatePrivateNamespaceW",
+                         machine().CallCount("CreatePrivateNamespaceW") + 1, ERROR_ALREADY_EXISTS);
+      machine().FailCall("OpenPrivateNamespaceW", machine().CallCount("OpenPrivateNamespaceW") + 1,
+                         ERROR_FILE_NOT_FOUND);
+    }
+    // Another process opens the lock while the run adds a printer, and keeps it.
+    std::shared_ptr<winsim::Mutexes::Mutex> kept;
+    spooler().onAddPrinter = [&](const PRINTER_INFO_2W&) {
+      bool existed = false;
+      if (!kept) kept = machine().mutexes().Open(winsim::OtherRun::LockName(machine()), &existed);
+    };
+    files().AddDirectory(u"C:\\Users\\admin\\AppData\\Local\\Temp");
+    std::string logFile =
+        files().Contents(u"C:\\Users\\admin\\AppData\\Local\\Temp\\vexaWriter-setup.log");
     std::vector<std::string> printers = Printers();
     unsigned checks = StatesBuilt();
     unsigned locks = machine().CallCount("CreateMutexW");
@@ -262,8 +279,19 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
     std::string what = std::string(c.mode) + " " + std::to_string(c.holder) +
                        (c.namespaces ? " namespaces" : " Global");
     EXPECT_EQ(outcome.exitCode, c.exitCode) << what;
+    if (kept) {  // let go of, and made for SYSTEM and Administrators only
+      EXPECT_EQ(kept->owner, 0u) << what;
+      EXPECT_EQ(kept->security.allowed, winsim::OtherRun::AdminOnly().allowed) << what;
+    }
     if (c.exitCode == 100) {
       EXPECT_EQ(outcome.log, c.log) << what;
+      if (c.log != "(no window)") {  // the whole entry, appended at the end
+        std::string entry =
+            files()
+                .Contents(u"C:\\Users\\admin\\AppData\\Local\\Temp\\vexaWriter-setup.log")
+                .substr(logFile.size());
+        EXPECT_EQ(entry.substr(entry.find("\r\n") + 2), c.log + "Exit code 100\r\n") << what;
+      }
       EXPECT_EQ(machine().ElapsedMilliseconds() - start,
                 c.holder == kKeeps ? wait_bounds::kRunLock : 0u)
           << what;
