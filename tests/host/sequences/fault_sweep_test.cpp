@@ -245,6 +245,8 @@ class FaultSweepTest : public SequenceTest {
     }
     uint64_t start = machine().ElapsedMilliseconds();
     std::map<std::string, bool> printersBefore = PrintersOfOurs();
+    const WideText logFile = u"C:\\Users\\admin\\AppData\\Local\\Temp\\vexaWriter-setup.log";
+    size_t logBefore = files().Contents(logFile).size();
     Outcome outcome = RunLogged(mode);
     ++runs_;
     int& cleanExitCode = cleanExitCodes_[{mode, state.name}];
@@ -258,6 +260,10 @@ class FaultSweepTest : public SequenceTest {
     // A window without its text (SetDlgItemTextW failed) shows no log to check.
     bool logShown = outcome.log != "(no window)" && !outcome.log.empty();
     bool errorLine = outcome.log.find("Error(") != std::string::npos;
+    // After its header, the file's entry is the log up to where a write failed, without a hole.
+    std::string file = files().Contents(logFile).substr(logBefore);
+    file.erase(0, std::min(file.find("====\r\n") + 6, file.size()));
+    std::string entry = outcome.log + "Exit code " + std::to_string(outcome.exitCode) + "\r\n";
     if (machine().OutstandingGlobalBlocks() + machine().OutstandingLocalBlocks() != 0) {
       problem = "blocks left";
     } else if (machine().OpenHandleCount() != 0) {
@@ -272,6 +278,8 @@ class FaultSweepTest : public SequenceTest {
       problem = "exit code " + std::to_string(outcome.exitCode) + " against the log";
     } else if (!forGood && kRetriedCalls.count(fn) != 0 && outcome.exitCode != cleanExitCode) {
       problem = "exit code " + std::to_string(outcome.exitCode) + " after a failure retried past";
+    } else if (logShown && entry.compare(0, file.size(), file) != 0) {
+      problem = "the log file's entry is no prefix of the log:\n" + file;
     } else if (logShown) {
       problem = IndentationProblem(mode, outcome.log, fn.empty());
     }

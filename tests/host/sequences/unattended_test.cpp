@@ -60,6 +60,10 @@ enum Planted {
   kParentLink,              // a folder on the way to it is a link
   kFileLink,                // the log is a symbolic link to another file
   kFileOfAnother,           // the log belongs to another account
+  kOtherCase,               // the temporary folder reported in other letter case
+  kInheritOnlyUsers,        // Users may write in the folders made inside it, only
+  kWriteDacOfAnother,       // another account may change the folder's access list
+  kWriteOwnerOfAnother,     // ... or take it over
   kSystemTemp,              // the system account, with the system-only temporary folder
   kSystemNoTemp2,           // the system account, on a system without it: the program's own folder
   kProgramFolderOk,         // ... which exists already, owned by Administrators
@@ -106,6 +110,14 @@ class LogFileTest : public SequenceTest, public ::testing::WithParamInterface<Lo
     }
     if (setup == kReadOnly) files().DenyWritesIn(kTemp);
     if (setup == kOthersWrite) files().AllowWrites(kTemp, winsim::kUsersSid);
+    if (setup == kOtherCase) processes.tempDirectory = u"c:\\USERS\\Admin\\appdata\\local\\temp\\";
+    const winsim::AccessEntry added[] = {
+        {winsim::kUsersSid, FILE_ALL_ACCESS, CONTAINER_INHERIT_ACE | INHERIT_ONLY_ACE, 0},
+        {kOtherUser, WRITE_DAC, 0, 0},
+        {kOtherUser, WRITE_OWNER, 0, 0}};
+    if (setup >= kInheritOnlyUsers && setup <= kWriteOwnerOfAnother) {
+      files().Find(kTemp)->access.push_back(added[setup - kInheritOnlyUsers]);
+    }
     return setup == kSystemTemp ? u"C:\\Windows\\SystemTemp" : system ? kProgramFolder : kTemp;
   }
   // Every log file on the machine.
@@ -209,7 +221,10 @@ INSTANTIATE_TEST_SUITE_P(
             "system, own folder made", kSystemNoTemp2, 0, {{"install", 1}, {"un", 2}}, true},
         LogFileCase{"system, own folder there", kProgramFolderOk, kMiB + 1, {{"install", 1}}, true},
         LogFileCase{"own folder of another", kProgramFolderOfAnother, 10, {{"install", 1}}, false},
-        LogFileCase{
-            "own folder others may write", kProgramFolderOpen, 10, {{"install", 1}}, false}));
+        LogFileCase{"own folder others may write", kProgramFolderOpen, 10, {{"install", 1}}, false},
+        LogFileCase{"folder in other letter case", kOtherCase, 10, {{"install", 1}}, true},
+        LogFileCase{"Users inherit only", kInheritOnlyUsers, 0, {{"install", 1}}, true},
+        LogFileCase{"another may change access", kWriteDacOfAnother, 0, {{"install", 1}}, false},
+        LogFileCase{"another may take it", kWriteOwnerOfAnother, 0, {{"install", 1}}, false}));
 
 }  // namespace
