@@ -8,7 +8,8 @@
 // system own it. A lock held by another run is waited for at most kRunLockWaitMs, announced in
 // one log line; a mutex its dead owner abandoned counts as free. A lock that times out, is not
 // trusted or cannot be made is reported as error 18 and not held: the run then changes nothing.
-// Without a log ("removetray") nothing is written either way.
+// Without a log ("removetray") nothing is written either way. "onInit" only tries it, without
+// waiting: while another run holds it, that mode changes nothing.
 #pragma once
 
 #include <windows.h>

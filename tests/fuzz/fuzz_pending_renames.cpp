@@ -102,11 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadPendingRenames(table);
     CheckTable(table);
     std::vector<const WCHAR*> ours;  // every listed file counts as ours
-    for (int pair = 0; pair < table.count; ++pair) {
-      if (table.paths[2 * pair] != nullptr) {
-        ours.push_back(PathWithoutObjectPrefix(table.paths[2 * pair]));
-      }
-    }
+    for (int p = 0; p < table.count; ++p)
+      if (table.paths[2 * p] != nullptr)
+        ours.push_back(PathWithoutObjectPrefix(table.paths[2 * p]));
     SweepPendingRenames(table, ours.data(), static_cast<int>(ours.size()));
     CheckTable(table);
     HasPendingDriverFile(table);  // walks every source to its file-name part

@@ -251,9 +251,8 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
     if (c.ourFilesPending) {
       files().AddFile(staged);
       files().Hold(kSystemMonitorDll, "process", ERROR_ACCESS_DENIED);
-      MoveFileExW(L"C:\\Windows\\system32\\zqvmon64.dll", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-      MoveFileExW(L"C:\\windows\\system32\\spool\\drivers\\x64\\zqvdrv64.dll", nullptr,
-                  MOVEFILE_DELAY_UNTIL_REBOOT);
+      for (const WideText& path : {WideText(kSystemMonitorDll), staged})
+        MoveFileExW(winsim::Ptr(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
     unsigned stops = SpoolerStops();
     if (c.namespaceRace) {
@@ -269,8 +268,8 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
       if (!kept) kept = machine().mutexes().Open(winsim::OtherRun::LockName(machine()), &existed);
     };
     files().AddDirectory(u"C:\\Users\\admin\\AppData\\Local\\Temp");
-    std::string logFile =
-        files().Contents(u"C:\\Users\\admin\\AppData\\Local\\Temp\\vexaWriter-setup.log");
+    const WideText logFile = u"C:\\Users\\admin\\AppData\\Local\\Temp\\vexaWriter-setup.log";
+    size_t logBefore = files().Contents(logFile).size();
     std::vector<std::string> printers = Printers();
     unsigned checks = StatesBuilt();
     unsigned locks = machine().CallCount("CreateMutexW");
@@ -286,10 +285,7 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
     if (c.exitCode == 100) {
       EXPECT_EQ(outcome.log, c.log) << what;
       if (c.log != "(no window)") {  // the whole entry, appended at the end
-        std::string entry =
-            files()
-                .Contents(u"C:\\Users\\admin\\AppData\\Local\\Temp\\vexaWriter-setup.log")
-                .substr(logFile.size());
+        std::string entry = files().Contents(logFile).substr(logBefore);
         EXPECT_EQ(entry.substr(entry.find("\r\n") + 2), c.log + "Exit code 100\r\n") << what;
       }
       EXPECT_EQ(machine().ElapsedMilliseconds() - start,

@@ -138,11 +138,9 @@ int wmain(int argc, WCHAR** argv) {
       // Every listed file counts as ours: the probe looks at the sweep's platform calls.
       const WCHAR* ours[64] = {};
       int count = 0;
-      for (int pair = 0; pair < table.count && count < 64; ++pair) {
-        if (table.paths[2 * pair] != nullptr) {
-          ours[count++] = PathWithoutObjectPrefix(table.paths[2 * pair]);
-        }
-      }
+      for (int p = 0; p < table.count && count < 64; ++p)
+        if (table.paths[2 * p] != nullptr)
+          ours[count++] = PathWithoutObjectPrefix(table.paths[2 * p]);
       SweepPendingRenames(table, ours, count);
     }
     PrintTable(table);
