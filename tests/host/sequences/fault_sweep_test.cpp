@@ -314,8 +314,7 @@ class FaultSweepTest : public SequenceTest {
     return text;
   }
 
-  // The last two at the limits: the longest settings key a printer reports, and the longest
-  // name a record's key can hold.
+  // The last two at the limits: the longest settings key and the longest name a record holds.
   static inline const std::vector<std::pair<std::string, std::string>> kOurs = {
       {"A", "keyA"}, {"B", "keyB"}, {"K", std::string(63, 'k')}, {std::string(255, 'L'), "keyL"}};
   static inline const WideText kRecordsKey =

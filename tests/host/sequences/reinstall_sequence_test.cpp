@@ -171,8 +171,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ReinstallOverOldTest,
 
 TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecordedSettings) {
   // A run ended by force left printer A created again without its settings, C deleted, and a
-  // record of D, whose name a printer of another driver has taken since, and one of E, which the
-  // user has made again since, with its settings.
+  // record of D, whose name a printer of another driver has taken since.
   Run("in_notray");
   winsim::Spooler::SetStringData(*spooler().FindPrinter(u"vexaWriter"), "PrinterDriverData",
                                  "SubKey", "keyV");
@@ -180,6 +179,7 @@ TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecord
   spooler().AddPrinter(u"A", u"vexaWriter printer", u"vexaWriter:");
   spooler().AddDriver(u"Generic / Text Only");
   spooler().AddPrinter(u"D", u"Generic / Text Only", u"LPT1:");
+  // And a record of E, which the user has made again since, with its settings.
   winsim::SpoolerPrinter& e = spooler().AddPrinter(u"E", u"vexaWriter printer", u"vexaWriter:");
   winsim::Spooler::SetStringData(e, "PrinterDriverData", "SubKey", "keyE");
   e.comment = u"mine";

@@ -9,9 +9,8 @@
 # Between them, an install ended by force (kill -9) once it has deleted the printers and the
 # driver's files: it leaves records of both printers in HKLM and its log on disk up to its last
 # line, and the next install brings both back with their settings and the default, one log line
-# each, and leaves no record. The second printer's settings key has 63 characters, the longest a
-# printer reports: its record is read back whole. The uninstall at the end leaves no key of the
-# vendor's in HKLM, as there was none before.
+# each, and leaves no record, also of a 63-character settings key (the second printer's). The
+# uninstall at the end leaves no key of the vendor's in HKLM, as there was none before.
 source "$(dirname "$0")/../lib.sh"
 [ -n "${DISPLAY:-}" ] || fail "needs a display (run.sh starts Xvfb)"
 wine_new_prefix 77_install_over
