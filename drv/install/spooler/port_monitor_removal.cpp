@@ -146,8 +146,8 @@ void RemovePortMonitor(InstallState& state, const MonitorList& monitors) {
   bool deletable = named && StartsAtDriveRoot(state.systemDir.Text());
   if (!KeepCompatibleMonitor(state, path.Text(), found) &&
       DeleteOurMonitorWithRetries(state, found, monitors.complete)) {
-    // Any failure (the file still loaded, access denied) leaves the DLL to the pending
-    // deletions.
+    // Without a DLL name the path is the bare system directory: nothing to delete then. Any
+    // failure (the file still loaded, access denied) leaves the DLL to the pending deletions.
     if (deletable && !DeleteFileW(path.Text())) AddPendingDelete(state.pendingDeletes, path.Text());
     LogLine(state, L"Monitor was removed :)");
   } else if (!found && monitors.complete && deletable && state.checkMonitorVersion == 0 &&
