@@ -240,8 +240,7 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
       {"onChkDrv", kKeeps, true, 103, "(no window)"},
       {"onInit", kKeeps, false, 102, "(no window)"},
       {"def.set", kKeeps, true, 4, "(no window)"},
-      // Under another run's lock, an answer from reading: no spooler pause, nothing deleted.
-      {"onInit", kKeeps, true, 200, "(no window)", true},
+      {"onInit", kKeeps, true, 200, "(no window)", true},  // another run's lock: reads only
       {"onInit", kNobody, false, 200, "(no window)", true},
       {"install", kNobody, true, 1, first + runs, false, true},
   };
