@@ -90,8 +90,12 @@ int RunRemoveTray() {
   return kExitNoMode;
 }
 
+// Pauses the spooler and deletes files only under the run lock, taken without waiting: while
+// another run holds it, the answer comes from what can be read.
 int RunPostRebootCheck() {
-  if (PostRebootCheck()) return kExitFilesAwaitReboot;
+  RunLock lock;
+  bool pending = lock.TryAcquire() ? PostRebootCheck() : DriverFilePendingNow();
+  if (pending) return kExitFilesAwaitReboot;
   return QueryDefaultNotOurs() ? kExitDefaultNotOurs : kExitNo;
 }
 

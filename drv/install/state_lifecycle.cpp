@@ -121,3 +121,9 @@ void ChooseFileSet(InstallState& state, bool x64) {
   FindDriverDirectory(state);
   state.helpFile = kHelpFile;
 }
+
+void FindRunDirectories(InstallState& state) {
+  ChooseFileSet(state, true);
+  FindModuleDirectory(state);
+  FindSystemDirectory(state);
+}

@@ -18,3 +18,6 @@ void BeginInstallState(InstallState& state, unsigned options);
 void CompleteInstallState(InstallState& state, unsigned options);
 // Fills isX64, the file and environment names, and driverDir (with its trailing backslash).
 void ChooseFileSet(InstallState& state, bool x64);
+// The 64-bit file set and the directories of the run (printer-driver, program's, system), as
+// CompleteInstallState finds them, for a mode that builds no whole record.
+void FindRunDirectories(InstallState& state);

@@ -63,6 +63,7 @@ const std::map<std::string, DWORD> kCallErrors = [] {
         "RegFlushKey",
         "RegOpenKeyExA",
         "RegOpenKeyExW",
+        "RegQueryInfoKeyW",
         "RegSetValueExA",
         "RegSetValueExW",
         "SetFileInformationByHandle",
@@ -140,18 +141,17 @@ class FaultSweepTest : public SequenceTest {
     }
   }
   void CompanionRuns() { Run("install"); }
-  // Two printers of ours with settings, A the default, and the record of a third that an
+  // Printers of ours with settings, A the default, and the record of a third that an
   // unfinished reinstall took out.
   void OursWithSettings() {
     Run("install");
     spooler().printers.clear();
-    for (const char* name : {"A", "B"}) {
+    for (const auto& [name, key] : kOurs) {
       winsim::SpoolerPrinter& printer =
           spooler().AddPrinter(Widen(name), u"vexaWriter printer", u"vexaWriter:");
-      winsim::Spooler::SetStringData(printer, "PrinterDriverData", "SubKey",
-                                     "key" + std::string(name));
-      printer.comment = Widen("comment " + std::string(name));
-      printer.location = Widen("room " + std::string(name));
+      winsim::Spooler::SetStringData(printer, "PrinterDriverData", "SubKey", key);
+      printer.comment = Widen("comment " + name);
+      printer.location = Widen("room " + name);
     }
     spooler().defaultPrinter = u"A";
     machine().registry().SetString(HKEY_LOCAL_MACHINE, kRecordsKey + u"\\C", u"SubKey", u"keyC");
@@ -269,6 +269,8 @@ class FaultSweepTest : public SequenceTest {
     }
     uint64_t start = machine().ElapsedMilliseconds();
     std::map<std::string, bool> printersBefore = PrintersOfOurs();
+    const WideText logFile = u"C:\\Users\\admin\\AppData\\Local\\Temp\\vexaWriter-setup.log";
+    size_t logBefore = files().Contents(logFile).size();
     Outcome outcome = RunLogged(mode);
     ++runs_;
     int& cleanExitCode = cleanExitCodes_[{mode, state.name}];
@@ -282,6 +284,10 @@ class FaultSweepTest : public SequenceTest {
     // A window without its text (SetDlgItemTextW failed) shows no log to check.
     bool logShown = outcome.log != "(no window)" && !outcome.log.empty();
     bool errorLine = outcome.log.find("Error(") != std::string::npos;
+    // After its header, the file's entry is the log up to where a write failed, without a hole.
+    std::string file = files().Contents(logFile).substr(logBefore);
+    file.erase(0, std::min(file.find("====\r\n") + 6, file.size()));
+    std::string entry = outcome.log + "Exit code " + std::to_string(outcome.exitCode) + "\r\n";
     if (machine().OutstandingGlobalBlocks() + machine().OutstandingLocalBlocks() != 0) {
       problem = "blocks left";
     } else if (machine().OpenHandleCount() != stagedHandles_) {
@@ -298,6 +304,8 @@ class FaultSweepTest : public SequenceTest {
       problem = "exit code " + std::to_string(outcome.exitCode) + " after a failure retried past";
     } else if (outcome.log.find("Error(20)") != std::string::npos) {
       problem = "an install refused on a Windows that can run it";
+    } else if (logShown && entry.compare(0, file.size(), file) != 0) {
+      problem = "the log file's entry is no prefix of the log:\n" + file;
     } else if (logShown) {
       problem = IndentationProblem(mode, outcome.log, fn.empty());
     }
@@ -332,6 +340,9 @@ class FaultSweepTest : public SequenceTest {
     return text;
   }
 
+  // The last two at the limits: the longest settings key and the longest name a record holds.
+  static inline const std::vector<std::pair<std::string, std::string>> kOurs = {
+      {"A", "keyA"}, {"B", "keyB"}, {"K", std::string(63, 'k')}, {std::string(255, 'L'), "keyL"}};
   static inline const WideText kRecordsKey =
       u"Software\\Morvane Software KFT\\vexaWriter\\SavedPrinters";
   std::map<std::string, std::map<std::string, std::set<size_t>>> headingDepths_;
@@ -388,12 +399,13 @@ TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) 
 // again to its end: the reinstall puts back every printer with its settings and the default, the
 // uninstall leaves nothing of ours, and neither leaves a record.
 TEST_F(FaultSweepTest, ARunEndedAtAnyCallLosesNothingOnceRunAgain) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"install",
-       "monitor, driver, monitor file, companion, A [keyA] comment A / room A (default), B [keyB] "
-       "comment B / room B, "
-       "C [keyC] room C / , "},
-      {"uninstall", ""}};
+  std::string installed = "monitor, driver, monitor file, companion, ";
+  for (const auto& [name, key] : kOurs) {
+    installed += name + " [" + key + "] comment " + name + " / room " + name +
+                 (name == "A" ? " (default), " : ", ") +
+                 (name == "B" ? "C [keyC] room C / , " : "");
+  }
+  const std::pair<const char*, std::string> rows[] = {{"install", installed}, {"uninstall", ""}};
   unsigned runs = 0;
   unsigned lost = 0;
   for (const auto& [mode, expected] : rows) {
