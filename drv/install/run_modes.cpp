@@ -12,6 +12,7 @@
 #include "queries/queries.h"
 #include "run_lock.h"
 #include "sequences.h"
+#include "tray/session_stop.h"
 #include "tray/tray.h"
 #include "window_station.h"
 
@@ -98,6 +99,11 @@ int SequenceExitCode(bool errorsReported, unsigned scheduledForReboot, int succe
   return successCode;
 }
 
+int ExecuteSessionStop(const WCHAR* argument) {
+  int answer = RunSessionStop(argument);
+  return answer != 0 ? answer : kExitNoMode;
+}
+
 int ExecuteMode(RunMode mode, const WCHAR* keyword, HWND owner) {
   switch (mode) {
     case RunMode::QueryDriverBuild:
@@ -115,6 +121,7 @@ int ExecuteMode(RunMode mode, const WCHAR* keyword, HWND owner) {
     case RunMode::MakeOurPrinterDefault:
       SetOurPrinterDefault();
       return kExitDefaultSet;
+    case RunMode::SessionStop:
     case RunMode::None:
       break;
   }

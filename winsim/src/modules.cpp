@@ -5,7 +5,9 @@
 // up at run time: SetDefaultDllDirectories and GetTempPath2W on a machine that has each, and the
 // boundary and private-namespace calls as the machine's namespaces are present or missing.
 #include <windows.h>
+#include <userenv.h>
 #include <winspool.h>
+#include <wtsapi32.h>
 
 #include <string.h>
 
@@ -42,6 +44,14 @@ const std::vector<SystemLibrary>& SystemLibraries() {
        {{203, "GetDefaultPrinterW", AsProc(&GetDefaultPrinterW)},
         {204, "SetDefaultPrinterW", AsProc(&SetDefaultPrinterW)}}},
       {u"version.dll", {}},
+      {u"wtsapi32.dll",
+       {{0, "WTSEnumerateSessionsW", AsProc(&winsim::WTSEnumerateSessionsW)},
+        {0, "WTSFreeMemory", AsProc(&winsim::WTSFreeMemory)},
+        {0, "WTSQueryUserToken", AsProc(&winsim::WTSQueryUserToken)}}},
+      {u"userenv.dll",
+       {{0, "CreateEnvironmentBlock", AsProc(&winsim::CreateEnvironmentBlock)},
+        {0, "DestroyEnvironmentBlock", AsProc(&winsim::DestroyEnvironmentBlock)}}},
+      {u"advapi32.dll", {{0, "CreateProcessWithTokenW", AsProc(&winsim::CreateProcessWithTokenW)}}},
   };
   return libraries;
 }
