@@ -131,9 +131,10 @@ bool FileThere(const WCHAR* path) {
 int RunConformanceProbe() {
   // Topics run in this order; a new topic file adds its function to probe.h and here.
   void (*const topics[])() = {
-      ProbeServices,       ProbeMonitors,   ProbeDrivers,      ProbePrinters,  ProbePrinterData,
-      ProbeDefaultPrinter, ProbeJobs,       ProbeDriverFiles,  ProbeFiles,     ProbeRegistry,
-      ProbeVersions,       ProbeDeviations, ProbeTrayContract, ProbeLogFolder, ProbeRunLock,
+      ProbeServices,     ProbeMonitors,       ProbeDrivers,  ProbePrinters,
+      ProbePrinterData,  ProbeDefaultPrinter, ProbeJobs,     ProbeDriverFiles,
+      ProbeFiles,        ProbeRegistry,       ProbeVersions, ProbeDeviations,
+      ProbeTrayContract, ProbeLogFolder,      ProbeRunLock,  ProbeSessions,
   };
   for (auto topic : topics) topic();
   return 0;

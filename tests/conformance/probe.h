@@ -69,6 +69,7 @@ void ProbeDeviations();
 void ProbeTrayContract();
 void ProbeLogFolder();
 void ProbeRunLock();
+void ProbeSessions();
 
 // Runs every topic; returns the process exit code (0).
 int RunConformanceProbe();

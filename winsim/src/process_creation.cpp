@@ -191,6 +191,11 @@ BOOL StartProcess(const Token& as, LPCWSTR lpApplicationName, LPWSTR lpCommandLi
   }
   DWORD processId = processes.Start(launch.imagePath, as, commandLine);
   processes.launches[launchIndex].processId = processId;
+  // A program that ended while the new process ran in its own time gets no handles to it.
+  if (machine.ProgramEnded()) {
+    SetLastError(kEndedProcessError);
+    return FALSE;
+  }
   auto object = std::make_shared<Processes::ProcessObject>(Processes::ProcessObject{processId});
   lpProcessInformation->hProcess = machine.AddHandle(winsim::HandleKind::Process, object);
   lpProcessInformation->hThread = machine.AddHandle(winsim::HandleKind::Thread, object);

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "sequence_fixture.h"
@@ -24,13 +25,30 @@ const std::map<std::string, DWORD> kCallErrors = [] {
         "GetPrinterW", "OpenPrinterW", "SetDefaultPrinterW", "SetPrinterDataA", "SetPrinterDataExA",
         "SetPrinterW"}},
       {0,
-       {"CloseHandle", "ClosePrinter", "ClosePrivateNamespace", "CloseServiceHandle",
-        "DeleteBoundaryDescriptor", "EndDialog", "EqualSid", "FreeLibrary", "GetCommandLineW",
-        "GetLocalTime", "GetTickCount", "GlobalFree", "IsWellKnownSid", "LocalFree", "RegCloseKey",
-        "Sleep"}},
+       {"CloseHandle",
+        "ClosePrinter",
+        "ClosePrivateNamespace",
+        "CloseServiceHandle",
+        "DeleteBoundaryDescriptor",
+        "EndDialog",
+        "EqualSid",
+        "FreeLibrary",
+        "GetCommandLineW",
+        "GetLocalTime",
+        "GetTickCount",
+        "GlobalFree",
+        "IsWellKnownSid",
+        "LocalFree",
+        "RegCloseKey",
+        "Sleep",
+        "WTSFreeMemory",
+        "DestroyEnvironmentBlock",
+        "GetCurrentProcessId",
+        "GetSidSubAuthority",
+        "GetSidSubAuthorityCount"}},
       {ERROR_NOT_ENOUGH_MEMORY,
        {"CommandLineToArgvW", "GlobalAlloc", "LocalAlloc", "SetDlgItemTextW", "SetWindowTextW",
-        "CreateBoundaryDescriptorW", "AddSIDToBoundaryDescriptor"}},
+        "CreateBoundaryDescriptorW", "AddSIDToBoundaryDescriptor", "CreateEnvironmentBlock"}},
       {ERROR_ACCESS_DENIED,
        {"ControlService",
         "CreateDirectoryW",
@@ -62,11 +80,17 @@ const std::map<std::string, DWORD> kCallErrors = [] {
         "RegSetValueExA",
         "RegSetValueExW",
         "SetFileInformationByHandle",
-        "StartServiceW"}},
+        "StartServiceW",
+        "WTSEnumerateSessionsW",
+        "OpenProcess",
+        "CreateProcessWithTokenW"}},
+      {ERROR_PRIVILEGE_NOT_HELD, {"CreateProcessAsUserW"}},
+      {ERROR_NO_TOKEN, {"WTSQueryUserToken"}},
+      {ERROR_INVALID_WINDOW_HANDLE, {"GetShellWindow", "GetWindowThreadProcessId"}},
       {ERROR_SHARING_VIOLATION, {"CreateFileW", "ReOpenFile"}},
       {ERROR_FILE_NOT_FOUND,
-       {"CreateProcessW", "GetDefaultPrinterW", "GetFileAttributesW", "GetLongPathNameW",
-        "RegQueryValueExA", "RegQueryValueExW"}},
+       {"CreateProcessW", "OpenMutexW", "GetDefaultPrinterW", "GetFileAttributesW",
+        "GetLongPathNameW", "RegQueryValueExA", "RegQueryValueExW"}},
       {ERROR_ENVVAR_NOT_FOUND, {"GetEnvironmentVariableW"}},
       {ERROR_RESOURCE_NAME_NOT_FOUND, {"DialogBoxParamW"}},
       {ERROR_MR_MID_NOT_FOUND, {"FormatMessageW"}},
@@ -84,7 +108,7 @@ const std::map<std::string, DWORD> kCallErrors = [] {
       {ERROR_INVALID_PARAMETER,
        {"ConvertStringSecurityDescriptorToSecurityDescriptorW", "GetAce",
         "SetDefaultDllDirectories"}},
-      {ERROR_INVALID_HANDLE, {"WaitForSingleObject"}},
+      {ERROR_INVALID_HANDLE, {"WaitForSingleObject", "GetExitCodeProcess"}},
       {ERROR_DISK_FULL, {"WriteFile"}},
   };
   std::map<std::string, DWORD> errors;
@@ -151,6 +175,26 @@ class FaultSweepTest : public SequenceTest {
     spooler().defaultPrinter = u"A";
     machine().registry().SetString(HKEY_LOCAL_MACHINE, kRecordsKey + u"\\C", u"SubKey", u"keyC");
     machine().registry().SetString(HKEY_LOCAL_MACHINE, kRecordsKey + u"\\C", u"Comment", u"room C");
+  }
+  // The system account, as under fleet tools, with a user's companion in the console session
+  // and another user's in a remote one.
+  void SystemWithUsers() {
+    Run("install");
+    AsSystemWithUsers();
+  }
+  void AsSystemWithUsers() {
+    machine().processes().LogOn(2, WTSActive, winsim::Token::StandardUser());
+    winsim::TrayCompanion().RunAs(machine(), kTrayPath,
+                                  *machine().processes().FindSession(2)->user);
+    machine().processes().token = winsim::Token::SystemAccount();
+  }
+  // An administrator elevated on a standard user's desktop, whose companion runs.
+  void OverTheShoulder() {
+    machine().processes().LogOn(1, WTSActive, winsim::Token::StandardUser());
+    winsim::TrayCompanion().RunAs(machine(), kTrayPath,
+                                  *machine().processes().FindSession(1)->user);
+    machine().processes().token =
+        winsim::Token::SplitAdministrator("S-1-5-21-1004336348-1177238915-682003330-500");
   }
   // As on Wine 8.0: the run lock under its Global\ name.
   void NoPrivateNamespaces() {
@@ -220,9 +264,10 @@ class FaultSweepTest : public SequenceTest {
     return "";
   }
 
-  // Without its arguments the program knows no mode to run.
-  bool AnswersAsTheModeMay(const std::string& mode, const std::string& fn, int exitCode) {
-    if (fn == "CommandLineToArgvW") return exitCode == 6;
+  // Without its arguments the program knows no mode to run; a later split is a session stop's.
+  bool AnswersAsTheModeMay(const std::string& mode, const std::string& fn, unsigned nth,
+                           int exitCode) {
+    if (fn == "CommandLineToArgvW" && nth == 1) return exitCode == 6;
     return kModes.at(mode).count(exitCode) != 0;
   }
 
@@ -267,7 +312,7 @@ class FaultSweepTest : public SequenceTest {
                 machine().mutexes().OwnedBy(winsim::Processes::kProgramProcessId)[0];
     } else if (machine().ElapsedMilliseconds() - start > wait_bounds::ForMode(mode)) {
       problem = "waited " + std::to_string(machine().ElapsedMilliseconds() - start) + " ms";
-    } else if (!AnswersAsTheModeMay(mode, fn, outcome.exitCode) ||
+    } else if (!AnswersAsTheModeMay(mode, fn, nth, outcome.exitCode) ||
                (logShown && (outcome.exitCode == 100) != errorLine)) {
       problem = "exit code " + std::to_string(outcome.exitCode) + " against the log";
     } else if (!forGood && kRetriedCalls.count(fn) != 0 && outcome.exitCode != cleanExitCode) {
@@ -320,7 +365,9 @@ TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) 
                                  {"printers with settings", &FaultSweepTest::WithPrinters},
                                  {"files held by the spooler", &FaultSweepTest::FilesHeld},
                                  {"a running companion", &FaultSweepTest::CompanionRuns},
-                                 {"no private namespaces", &FaultSweepTest::NoPrivateNamespaces}};
+                                 {"no private namespaces", &FaultSweepTest::NoPrivateNamespaces},
+                                 {"the system account", &FaultSweepTest::SystemWithUsers},
+                                 {"over the shoulder", &FaultSweepTest::OverTheShoulder}};
   // The runs without a fault first: they fix where each heading opens.
   std::map<std::pair<std::string, std::string>, std::map<std::string, unsigned>> calls;
   for (const auto& [mode, codes] : kModes) {
@@ -357,22 +404,25 @@ TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) 
 // again to its end: the reinstall puts back every printer with its settings and the default, the
 // uninstall leaves nothing of ours, and neither leaves a record.
 TEST_F(FaultSweepTest, ARunEndedAtAnyCallLosesNothingOnceRunAgain) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"install",
-       "monitor, driver, monitor file, companion, A [keyA] comment A / room A (default), B [keyB] "
-       "comment B / room B, "
-       "C [keyC] room C / , "},
-      {"uninstall", ""}};
+  const char* const kInstalled =
+      "monitor, driver, monitor file, companion, A [keyA] comment A / room A (default), B [keyB] "
+      "comment B / room B, "
+      "C [keyC] room C / , ";
+  // The system account's runs stop and start the users' companions in their sessions.
+  const std::tuple<const char*, const char*, bool> rows[] = {
+      {"install", kInstalled, false}, {"uninstall", "", false}, {"install", kInstalled, true}};
   unsigned runs = 0;
   unsigned lost = 0;
-  for (const auto& [mode, expected] : rows) {
+  for (const auto& [mode, expected, system] : rows) {
     OursWithSettings();
+    if (system) AsSystemWithUsers();
     uint64_t first = machine().TotalCalls();
     Run(mode);
     uint64_t calls = machine().TotalCalls() - first;
     for (uint64_t nth = 1; nth <= calls; ++nth) {
       StartOver();
       OursWithSettings();
+      if (system) AsSystemWithUsers();
       machine().EndProgramAtCall(nth);
       Run(mode);
       EXPECT_EQ(machine().OpenHandleCount() + machine().OutstandingGlobalBlocks(), 0u) << nth;
