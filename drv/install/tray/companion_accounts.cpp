@@ -66,8 +66,11 @@ bool IsPlainUserToken(HANDLE token) {
   DWORD size = 0;
   if (!GetTokenInformation(token, TokenElevationType, &type, sizeof(type), &size)) return false;
   if (type == TokenElevationTypeFull) return false;
+  // A user's own token is at medium integrity, or at high for an administrator without a split
+  // token (UAC off), whose logon starts the companion with that token all the same; the system
+  // level is no user's.
   DWORD integrity = IntegrityOf(token);
-  return integrity != 0 && integrity <= SECURITY_MANDATORY_MEDIUM_RID;
+  return integrity != 0 && integrity <= SECURITY_MANDATORY_HIGH_RID;
 }
 
 bool SameAccount(HANDLE first, HANDLE second) {

@@ -22,8 +22,9 @@ enum class CompanionAccount {
 };
 CompanionAccount CompanionAccountOfRun();
 
-// True when a companion may run with the token: not the system account, not elevated, at most
-// medium integrity. False also when any of it cannot be read.
+// True when a companion may run with the token: not the system account, not the elevated half
+// of a split token, below system integrity (medium for users, high for an administrator whose
+// token is not split). False also when any of it cannot be read.
 bool IsPlainUserToken(HANDLE token);
 // Whether two tokens belong to the same account; false when either cannot be read.
 bool SameAccount(HANDLE first, HANDLE second);

@@ -38,7 +38,11 @@ class CompanionMatrixTest : public SequenceTest {
                     : account == Account::ElevatedOwnDesktop ? Token::SplitAdministrator(kAdmin)
                                                              : Token::ElevatedAdministrator();
     if (sessions >= 1) processes.LogOn(1, WTSActive, console);
-    if (sessions >= 2) processes.LogOn(2, WTSActive, User(kRemoteUser));
+    // The remote user of the system account's runs is an administrator without a split token.
+    Token remote = User(kRemoteUser);
+    if (account == Account::System)
+      remote = Token::ElevatedAdministrator(), remote.user = kRemoteUser;
+    if (sessions >= 2) processes.LogOn(2, WTSActive, remote);
     if (sessions >= 3) processes.LogOn(3, WTSDisconnected, User(kAwayUser));
     processes.token = account == Account::System              ? Token::SystemAccount()
                       : account == Account::WithoutSplitToken ? Token::ElevatedAdministrator()
