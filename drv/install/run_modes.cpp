@@ -12,6 +12,7 @@
 #include "queries/queries.h"
 #include "run_lock.h"
 #include "sequences.h"
+#include "tray/session_stop.h"
 #include "tray/tray.h"
 #include "unusable_windows.h"
 #include "window_station.h"
@@ -107,6 +108,11 @@ int SequenceExitCode(bool errorsReported, unsigned scheduledForReboot, int succe
   return successCode;
 }
 
+int ExecuteSessionStop(const WCHAR* argument) {
+  int answer = RunSessionStop(argument);
+  return answer != 0 ? answer : kExitNoMode;
+}
+
 int ExecuteMode(RunMode mode, const WCHAR* keyword, HWND owner) {
   switch (mode) {
     case RunMode::QueryDriverBuild:
@@ -124,6 +130,7 @@ int ExecuteMode(RunMode mode, const WCHAR* keyword, HWND owner) {
     case RunMode::MakeOurPrinterDefault:
       SetOurPrinterDefault();
       return kExitDefaultSet;
+    case RunMode::SessionStop:
     case RunMode::None:
       break;
   }

@@ -29,7 +29,7 @@ void UnInstall(InstallState& state) {
   LogLine(state, L"#UnInstall");
   ++state.indent;
   WString keepTray = TrayFileToKeep(state);
-  StopTray(keepTray.Length() != 0 ? keepTray.Text() : nullptr);
+  StopTray(keepTray.Length() != 0 ? keepTray.Text() : nullptr, &state.stoppedCompanions);
   LogLine(state, L"EnumMonitors");
   MonitorList monitors = ListMonitors(state);
   LogLine(state, L"%d Monitors found.", static_cast<int>(monitors.count));

@@ -70,6 +70,7 @@ void ProbeTrayContract();
 void ProbeLogFolder();
 void ProbeRunLock();
 void ProbeUnusableWindows();
+void ProbeSessions();
 
 // Runs every topic; returns the process exit code (0).
 int RunConformanceProbe();

@@ -270,6 +270,37 @@ TEST_F(RunModesTest, AnInstallOnAWindowsThatCannotRunOurPrinterChangesNothing) {
   }
 }
 
+// The internal session stop, started by hand as a standard user: it acts only when the
+// installer's marker, owned by Administrators, is there under the name on its command line.
+TEST_F(RunModesTest, TheSessionStopActsOnlyForAnInstallerRun) {
+  const struct {
+    const char* arguments;
+    const char* markerOwner;  // null: no marker
+    int exitCode;
+  } cases[] = {
+      {"vxs-session-stop", nullptr, 6},
+      {"vxs-session-stop 12.34", nullptr, 6},
+      {"vxs-session-stop 12.34", winsim::kStandardUserSid, 6},
+      {"vxs-session-stop ..\\12.34", winsim::kAdministratorsSid, 6},
+      {"VXS-SESSION-STOP 12.34", winsim::kAdministratorsSid, 6},
+      {"vxs-session-stop 12.34 0", winsim::kAdministratorsSid, 6},
+      {"vxs-session-stop 12.34", winsim::kAdministratorsSid, 42},
+  };
+  machine().processes().token = winsim::Token::StandardUser();
+  for (const auto& c : cases) {
+    DWORD companion = winsim::TrayCompanion{}.RunAs(machine(), u"C:\\vexa\\vextray.exe",
+                                                    machine().processes().token);
+    bool existed = false;
+    auto marker = machine().mutexes().Open("Global\\vexaWriter.TrayStop.12.34", &existed);
+    marker->security.owner = c.markerOwner != nullptr ? c.markerOwner : "";
+    if (c.markerOwner == nullptr) marker.reset();
+    EXPECT_EQ(Run(c.arguments), c.exitCode) << c.arguments;
+    EXPECT_EQ(machine().processes().IsRunning(companion), c.exitCode == 6) << c.arguments;
+    machine().processes().End(companion, 0);
+  }
+  EXPECT_EQ(StatesBuilt(), 0u);
+}
+
 }  // namespace
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "sequence_fixture.h"
@@ -92,6 +93,17 @@ const std::map<std::string, DWORD> kCallErrors = [] {
       {ERROR_INVALID_HANDLE,
        {"WaitForSingleObject", "GetStdHandle", "GetFileType", "SetNamedPipeHandleState"}},
       {ERROR_DISK_FULL, {"WriteFile"}},
+      // Sessions and tokens: the companion's start and stop as another user.
+      {0,
+       {"WTSFreeMemory", "DestroyEnvironmentBlock", "GetCurrentProcessId", "GetSidSubAuthority",
+        "GetSidSubAuthorityCount"}},
+      {ERROR_NOT_ENOUGH_MEMORY, {"CreateEnvironmentBlock"}},
+      {ERROR_ACCESS_DENIED, {"WTSEnumerateSessionsW", "OpenProcess", "CreateProcessWithTokenW"}},
+      {ERROR_PRIVILEGE_NOT_HELD, {"CreateProcessAsUserW"}},
+      {ERROR_NO_TOKEN, {"WTSQueryUserToken"}},
+      {ERROR_INVALID_WINDOW_HANDLE, {"GetShellWindow", "GetWindowThreadProcessId"}},
+      {ERROR_FILE_NOT_FOUND, {"OpenMutexW"}},
+      {ERROR_INVALID_HANDLE, {"GetExitCodeProcess"}},
   };
   std::map<std::string, DWORD> errors;
   for (const auto& [error, functions] : groups) {
@@ -175,6 +187,26 @@ class FaultSweepTest : public SequenceTest {
         CreateFileW(L"C:\\pipe", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     stagedHandles_ = 1;
   }
+  // The system account, as under fleet tools, with a user's companion in the console session
+  // and another user's in a remote one.
+  void SystemWithUsers() {
+    Run("install");
+    AsSystemWithUsers();
+  }
+  void AsSystemWithUsers() {
+    machine().processes().LogOn(2, WTSActive, winsim::Token::StandardUser());
+    winsim::TrayCompanion().RunAs(machine(), kTrayPath,
+                                  *machine().processes().FindSession(2)->user);
+    machine().processes().token = winsim::Token::SystemAccount();
+  }
+  // An administrator elevated on a standard user's desktop, whose companion runs.
+  void OverTheShoulder() {
+    machine().processes().LogOn(1, WTSActive, winsim::Token::StandardUser());
+    winsim::TrayCompanion().RunAs(machine(), kTrayPath,
+                                  *machine().processes().FindSession(1)->user);
+    machine().processes().token =
+        winsim::Token::SplitAdministrator("S-1-5-21-1004336348-1177238915-682003330-500");
+  }
   // As on Wine 8.0: the run lock under its Global\ name.
   void NoPrivateNamespaces() {
     Run("in_notray");
@@ -243,9 +275,10 @@ class FaultSweepTest : public SequenceTest {
     return "";
   }
 
-  // Without its arguments the program knows no mode to run.
-  bool AnswersAsTheModeMay(const std::string& mode, const std::string& fn, int exitCode) {
-    if (fn == "CommandLineToArgvW") return exitCode == 6;
+  // Without its arguments the program knows no mode to run; a later split is a session stop's.
+  bool AnswersAsTheModeMay(const std::string& mode, const std::string& fn, unsigned nth,
+                           int exitCode) {
+    if (fn == "CommandLineToArgvW" && nth == 1) return exitCode == 6;
     return kModes.at(mode).count(exitCode) != 0;
   }
 
@@ -297,7 +330,7 @@ class FaultSweepTest : public SequenceTest {
                 machine().mutexes().OwnedBy(winsim::Processes::kProgramProcessId)[0];
     } else if (machine().ElapsedMilliseconds() - start > wait_bounds::ForMode(mode)) {
       problem = "waited " + std::to_string(machine().ElapsedMilliseconds() - start) + " ms";
-    } else if (!AnswersAsTheModeMay(mode, fn, outcome.exitCode) ||
+    } else if (!AnswersAsTheModeMay(mode, fn, nth, outcome.exitCode) ||
                (logShown && (outcome.exitCode == 100) != errorLine)) {
       problem = "exit code " + std::to_string(outcome.exitCode) + " against the log";
     } else if (!forGood && kRetriedCalls.count(fn) != 0 && outcome.exitCode != cleanExitCode) {
@@ -361,7 +394,9 @@ TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) 
       {"a running companion", &FaultSweepTest::CompanionRuns},
       {"no private namespaces", &FaultSweepTest::NoPrivateNamespaces},
       {"captured, log folder taken", &FaultSweepTest::CapturedAndFolderTaken},
-      {"protected print off", &FaultSweepTest::ProtectedPrintOff}};
+      {"protected print off", &FaultSweepTest::ProtectedPrintOff},
+      {"the system account", &FaultSweepTest::SystemWithUsers},
+      {"over the shoulder", &FaultSweepTest::OverTheShoulder}};
   // The runs without a fault first: they fix where each heading opens.
   std::map<std::pair<std::string, std::string>, std::map<std::string, unsigned>> calls;
   for (const auto& [mode, codes] : kModes) {
@@ -405,17 +440,21 @@ TEST_F(FaultSweepTest, ARunEndedAtAnyCallLosesNothingOnceRunAgain) {
                  (name == "A" ? " (default), " : ", ") +
                  (name == "B" ? "C [keyC] room C / , " : "");
   }
-  const std::pair<const char*, std::string> rows[] = {{"install", installed}, {"uninstall", ""}};
+  // The system account's runs stop and start the users' companions in their sessions.
+  const std::tuple<const char*, std::string, bool> rows[] = {
+      {"install", installed, false}, {"uninstall", "", false}, {"install", installed, true}};
   unsigned runs = 0;
   unsigned lost = 0;
-  for (const auto& [mode, expected] : rows) {
+  for (const auto& [mode, expected, system] : rows) {
     OursWithSettings();
+    if (system) AsSystemWithUsers();
     uint64_t first = machine().TotalCalls();
     Run(mode);
     uint64_t calls = machine().TotalCalls() - first;
     for (uint64_t nth = 1; nth <= calls; ++nth) {
       StartOver();
       OursWithSettings();
+      if (system) AsSystemWithUsers();
       machine().EndProgramAtCall(nth);
       Run(mode);
       EXPECT_EQ(machine().OpenHandleCount() + machine().OutstandingGlobalBlocks(), 0u) << nth;

@@ -34,7 +34,7 @@ TEST_F(ReinstallSequenceTest, ACleanMachineGetsMonitorDriverOnePrinterAndTheComp
   EXPECT_EQ(install.log, ExpectedLog("clean_install.log"));
   EXPECT_EQ(
       State(),
-      (EndState{{"vexaWriter on vexaWriter:"}, true, true, R"(C:\vexa\vextray.exe)", true, ""}));
+      (EndState{{"vexaWriter on vexaWriter:"}, true, true, R"("C:\vexa\vextray.exe")", true, ""}));
   ASSERT_EQ(machine().processes().launches.size(), 1u);
   EXPECT_EQ(Utf8(machine().processes().launches[0].commandLine), R"("C:\vexa\vextray.exe")");
   EXPECT_EQ(SpoolerStops(), 0u);

@@ -43,7 +43,7 @@ expect_line "default|vexaWriter 2" "default printer"
 expect_eq "$(spool_state usermark)" "usermark|key-one|deleted=0
 usermark|$key63|deleted=0" "per-user settings keys"
 expect_line "tray|mutex=1|window=1" "companion running"
-expect_line "run|C:\\vexa\\vextray.exe" "Run value"
+expect_line "run|\"C:\\vexa\\vextray.exe\"" "Run value"
 
 # Two installs started at once, ten times over: the run lock lets one run at a time, so both end
 # well and both printers are there once, with their settings.
