@@ -33,7 +33,7 @@ stage() {  # stage name command...: runs one stage, counting its tests
   failed=$((failed + ${f:-0}))
   # Summary lines some tests print for this output (the fault and kill sweeps, the conformance
   # probe, the Wine benchmark, the package checks).
-  grep -E '^(fault sweep|kill sweep|msi runs|platform conformance|installer size: |install on Wine: |uninstall on Wine: |reinstall with [0-9]+ printers on Wine: |reproducible: |signatures: )' \
+  grep -E '^(fault sweep|kill sweep|msi runs|companion matrix|platform conformance|installer size: |install on Wine: |uninstall on Wine: |reinstall with [0-9]+ printers on Wine: |reproducible: |signatures: )' \
     "$log" | sed 's/^/   /'
   if [ $rc -eq 0 ]; then
     echo "   ok (${p:-0} passed)"

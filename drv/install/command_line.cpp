@@ -3,6 +3,7 @@
 #include <limits.h>
 
 #include "foundation/text_compare.h"
+#include "tray/session_stop.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ RunMode ModeFromKeyword(const WCHAR* keyword) {
   }
   if (EqualsIgnoringAsciiCase(keyword, L"in_notray")) return RunMode::InstallWithoutTray;
   if (IsExactName(keyword, L"def.set")) return RunMode::MakeOurPrinterDefault;
+  if (IsExactName(keyword, kSessionStopKeyword)) return RunMode::SessionStop;
   return RunMode::None;
 }
 

@@ -12,6 +12,7 @@ enum class RunMode {
   Install,
   InstallWithoutTray,
   MakeOurPrinterDefault,
+  SessionStop,  // internal: started by an installer run in a user's session (tray/session_stop.h)
 };
 
 // The mode a keyword selects. Keywords are compared whole, folding only the letters A to Z,

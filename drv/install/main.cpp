@@ -21,6 +21,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
   auto* argv = static_cast<LPWSTR*>(arguments.get());
   if (argv == nullptr || count < 2) return kExitNoMode;
   // The owner window is taken only from a command line of exactly three arguments.
+  RunMode mode = ModeFromKeyword(argv[1]);
+  if (mode == RunMode::SessionStop) return ExecuteSessionStop(count == 3 ? argv[2] : nullptr);
   HWND owner = count == 3 ? OwnerWindowFromArgument(argv[2]) : nullptr;
-  return ExecuteMode(ModeFromKeyword(argv[1]), argv[1], owner);
+  return ExecuteMode(mode, argv[1], owner);
 }

@@ -2,6 +2,7 @@
 #include "files/pending_renames.h"
 #include "foundation/install_log.h"
 #include "foundation/install_state.h"
+#include "our_files.h"
 #include "sequences.h"
 #include "spooler/port_monitor_install.h"
 #include "spooler/printer_creation.h"
@@ -22,11 +23,14 @@ void ReInstall(InstallState& state) {
     RetryPendingDeletes(state);
     FreePendingDeletes(state.pendingDeletes);
   }
-  SweepBootTimeDeletes();
+  {
+    OurFiles ours(state);
+    SweepBootTimeDeletes(ours.Paths(), ours.Count());
+  }
   if (state.installMonitor) InstallPortMonitor(state);
   InstallPrinterDriver(state);
   RestorePrinters(state);
-  DropAllPrinterRecords();
+  DropAllPrinterRecords(false);
   StartTray(state);
   if (state.pendingDeletes != nullptr) {
     RetryPendingDeletes(state);

@@ -19,6 +19,14 @@ bool RunLock::Fail(InstallState* log, const WCHAR* message) {
 }
 
 bool RunLock::Acquire(InstallState* log) {
+  return Take(log, true);
+}
+
+bool RunLock::TryAcquire() {
+  return Take(nullptr, false);
+}
+
+bool RunLock::Take(InstallState* log, bool wait) {
   if (held_) return true;
   AdminOnlySecurity security;
   if (security.attributes() == nullptr) return Fail(log, kMessageRunLockUnavailable);
@@ -33,6 +41,7 @@ bool RunLock::Acquire(InstallState* log) {
     return Fail(log, kMessageRunLockUntrusted);  // never wait on a squatter's object
   }
   DWORD result = WaitForSingleObject(mutex_.get(), 0);
+  if (result == WAIT_TIMEOUT && !wait) return Fail(log, kMessageRunLockUnavailable);
   if (result == WAIT_TIMEOUT) {
     if (log != nullptr) {
       LogLine(*log,

@@ -8,7 +8,8 @@
 // system own it. A lock held by another run is waited for at most kRunLockWaitMs, announced in
 // one log line; a mutex its dead owner abandoned counts as free. A lock that times out, is not
 // trusted or cannot be made is reported as error 18 and not held: the run then changes nothing.
-// Without a log ("removetray") nothing is written either way.
+// Without a log ("removetray") nothing is written either way. "onInit" only tries it, without
+// waiting: while another run holds it, that mode changes nothing.
 #pragma once
 
 #include <windows.h>
@@ -34,10 +35,14 @@ class RunLock {
 
   // True when the lock is held. log may be null.
   bool Acquire(InstallState* log);
+  // Without waiting and without a log: false when another run holds the lock, or it cannot be
+  // had at all.
+  bool TryAcquire();
   // Lets go of the lock; nothing when it is not held. Safe to call more than once.
   void Release();
 
  private:
+  bool Take(InstallState* log, bool wait);
   bool Fail(InstallState* log, const WCHAR* message);
 
   AdminNamespace namespace_;

@@ -13,6 +13,7 @@
 #include "queries/queries.h"
 #include "run_lock.h"
 #include "sequences.h"
+#include "tray/session_stop.h"
 #include "tray/tray.h"
 #include "unusable_windows.h"
 #include "window_station.h"
@@ -93,8 +94,12 @@ int RunRemoveTray() {
   return kExitNoMode;
 }
 
+// Pauses the spooler and deletes files only under the run lock, taken without waiting: while
+// another run holds it, the answer comes from what can be read.
 int RunPostRebootCheck() {
-  if (PostRebootCheck()) return kExitFilesAwaitReboot;
+  RunLock lock;
+  bool pending = lock.TryAcquire() ? PostRebootCheck() : DriverFilePendingNow();
+  if (pending) return kExitFilesAwaitReboot;
   return QueryDefaultNotOurs() ? kExitDefaultNotOurs : kExitNo;
 }
 
@@ -104,6 +109,11 @@ int SequenceExitCode(bool errorsReported, unsigned scheduledForReboot, int succe
   if (errorsReported) return kExitErrors;
   if (scheduledForReboot != 0) return kExitRebootNeeded;
   return successCode;
+}
+
+int ExecuteSessionStop(const WCHAR* argument) {
+  int answer = RunSessionStop(argument);
+  return answer != 0 ? answer : kExitNoMode;
 }
 
 int ExecuteMode(RunMode mode, const WCHAR* keyword, HWND owner) {
@@ -123,6 +133,7 @@ int ExecuteMode(RunMode mode, const WCHAR* keyword, HWND owner) {
     case RunMode::MakeOurPrinterDefault:
       SetOurPrinterDefault();
       return kExitDefaultSet;
+    case RunMode::SessionStop:
     case RunMode::None:
       break;
   }

@@ -16,5 +16,10 @@
 // keyword is the mode keyword as given on the command line, for the log file's header.
 int ExecuteMode(RunMode mode, const WCHAR* keyword, HWND owner);
 
+// The internal mode that stops the companion in one user's session for an installer run, given
+// the argument after its keyword (null when there is none). Takes no run lock and keeps no log;
+// started by anyone but an installer run it does nothing and answers 6, as an unknown keyword.
+int ExecuteSessionStop(const WCHAR* argument);
+
 // The exit code of an install or uninstall run: errors win over a needed reboot.
 int SequenceExitCode(bool errorsReported, unsigned scheduledForReboot, int successCode);

@@ -127,3 +127,9 @@ void ChooseFileNames(InstallState& state, bool x64) {
   state.uiFile = files.uiFile;
   state.helpFile = kHelpFile;
 }
+
+void FindRunDirectories(InstallState& state) {
+  ChooseFileSet(state, true);
+  FindModuleDirectory(state);
+  FindSystemDirectory(state);
+}

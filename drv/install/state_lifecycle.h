@@ -21,3 +21,6 @@ void CompleteInstallState(InstallState& state, unsigned options);
 void ChooseFileSet(InstallState& state, bool x64);
 // The same without driverDir: asks the spooler nothing.
 void ChooseFileNames(InstallState& state, bool x64);
+// The 64-bit file set and the directories of the run (printer-driver, program's, system), as
+// CompleteInstallState finds them, for a mode that builds no whole record.
+void FindRunDirectories(InstallState& state);

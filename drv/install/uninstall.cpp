@@ -2,6 +2,7 @@
 #include "files/pending_renames.h"
 #include "foundation/install_log.h"
 #include "foundation/install_state.h"
+#include "our_files.h"
 #include "sequences.h"
 #include "spooler/driver_list.h"
 #include "spooler/monitor_list.h"
@@ -28,7 +29,7 @@ void UnInstall(InstallState& state) {
   LogLine(state, L"#UnInstall");
   ++state.indent;
   WString keepTray = TrayFileToKeep(state);
-  StopTray(keepTray.Length() != 0 ? keepTray.Text() : nullptr);
+  StopTray(keepTray.Length() != 0 ? keepTray.Text() : nullptr, &state.stoppedCompanions);
   LogLine(state, L"EnumMonitors");
   MonitorList monitors = ListMonitors(state);
   LogLine(state, L"%d Monitors found.", static_cast<int>(monitors.count));
@@ -47,9 +48,10 @@ void UnInstall(InstallState& state) {
 void FullUninstall(InstallState& state) {
   // The printers an unfinished reinstall left records of are to go, not to come back with the
   // next install.
-  DropAllPrinterRecords();
+  DropAllPrinterRecords(true);
   UnInstall(state);
-  SweepBootTimeDeletes();
+  OurFiles ours(state);
+  SweepBootTimeDeletes(ours.Paths(), ours.Count());
   if (state.pendingDeletes == nullptr) return;
   RetryPendingDeletes(state);
   if (state.pendingDeletes == nullptr) return;

@@ -131,10 +131,10 @@ bool FileThere(const WCHAR* path) {
 int RunConformanceProbe() {
   // Topics run in this order; a new topic file adds its function to probe.h and here.
   void (*const topics[])() = {
-      ProbeServices,     ProbeMonitors,       ProbeDrivers,  ProbePrinters,
-      ProbePrinterData,  ProbeDefaultPrinter, ProbeJobs,     ProbeDriverFiles,
-      ProbeFiles,        ProbeRegistry,       ProbeVersions, ProbeDeviations,
-      ProbeTrayContract, ProbeLogFolder,      ProbeRunLock,  ProbeUnusableWindows,
+      ProbeServices,        ProbeMonitors,   ProbeDrivers,      ProbePrinters,  ProbePrinterData,
+      ProbeDefaultPrinter,  ProbeJobs,       ProbeDriverFiles,  ProbeFiles,     ProbeRegistry,
+      ProbeVersions,        ProbeDeviations, ProbeTrayContract, ProbeLogFolder, ProbeRunLock,
+      ProbeUnusableWindows, ProbeSessions,
   };
   for (auto topic : topics) topic();
   ProbePayloadFolder();

@@ -71,6 +71,7 @@ void ProbeLogFolder();
 void ProbeRunLock();
 void ProbePayloadFolder();
 void ProbeUnusableWindows();
+void ProbeSessions();
 
 // Runs every topic; returns the process exit code (0).
 int RunConformanceProbe();

@@ -1,6 +1,6 @@
 // Registry values: creating a key twice, value sizes, ERROR_MORE_DATA for a short buffer, and
 // missing keys and values; 8-bit text through the ANSI calls, subkeys listed under the names
-// they were made with, flushing, and deleting a key with everything below it.
+// they were made with, their count, flushing, and deleting a key with everything below it.
 #include "probe.h"
 
 namespace {
@@ -44,6 +44,11 @@ void ProbeRecordKeys(HKEY parent) {
     length = 64;
     status = RegEnumKeyExW(saved, 1, name, &length, nullptr, nullptr, nullptr, nullptr);
     Observe("reg.enum_end", "%lu length %lu", Number(status), Number(length));
+    DWORD keys = 9, values = 9;
+    status = RegQueryInfoKeyW(saved, nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &values,
+                              nullptr, nullptr, nullptr, nullptr);
+    Observe("reg.info_counts", "%lu keys %lu values %lu", Number(status), Number(keys),
+            Number(values));
     RegCloseKey(saved);
   }
   ObserveStatus("reg.delete_tree", RegDeleteTreeW(parent, L"Saved"));

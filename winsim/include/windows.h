@@ -13,6 +13,7 @@
 #include "winsim/api/kernel_namespaces.h"
 #include "winsim/api/registry.h"
 #include "winsim/api/security.h"
+#include "winsim/api/sessions.h"
 #include "winsim/api/services.h"
 #include "winsim/api/user32.h"
 #include "winsim/api/version.h"

@@ -2,6 +2,8 @@
 // state, and the user32 calls that look at them.
 #include "winsim/desktop.h"
 
+#include "winsim/processes.h"
+
 #include <algorithm>
 
 using winsim::Machine;
@@ -20,10 +22,11 @@ HWND Desktop::NewHandle() {
 }
 
 HWND Desktop::AddWindow(const WideText& className, const WideText& title, WindowActor actor,
-                        DWORD responseDelayMs) {
+                        DWORD responseDelayMs, DWORD session) {
   HWND handle = NewHandle();
   windows_.push_back(
       Window{handle, nullptr, 0, className, title, std::move(actor), responseDelayMs, false, 0});
+  windows_.back().session = session;
   return handle;
 }
 
@@ -81,8 +84,10 @@ void Desktop::Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 HWND Desktop::FindTopLevel(const WCHAR* className, const WCHAR* title) const {
+  // Only the windows of the caller's session are in reach.
+  const DWORD session = Machine::Current().processes().token.session;
   for (auto w = windows_.rbegin(); w != windows_.rend(); ++w) {
-    if (w->parent != nullptr) continue;
+    if (w->parent != nullptr || w->session != session) continue;
     if (className != nullptr && !EqualsIgnoringCase(w->className, FromPtr(className))) continue;
     if (title != nullptr && !EqualsIgnoringCase(w->text, FromPtr(title))) continue;
     return w->handle;

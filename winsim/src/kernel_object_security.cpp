@@ -49,11 +49,37 @@ Token Token::ElevatedAdministrator() {
 }
 
 Token Token::SystemAccount() {
-  return {kSystemSid, {kAdministratorsSid, kEveryoneSid, kAuthenticatedUsersSid}, kSystemSid};
+  Token token{kSystemSid, {kAdministratorsSid, kEveryoneSid, kAuthenticatedUsersSid}, kSystemSid};
+  token.session = 0;
+  token.integrity = SECURITY_MANDATORY_SYSTEM_RID;
+  return token;
 }
 
 Token Token::StandardUser() {
-  return {kStandardUserSid, {kEveryoneSid, kAuthenticatedUsersSid, kUsersSid}, kStandardUserSid};
+  Token token{
+      kStandardUserSid, {kEveryoneSid, kAuthenticatedUsersSid, kUsersSid}, kStandardUserSid};
+  token.integrity = SECURITY_MANDATORY_MEDIUM_RID;
+  return token;
+}
+
+Token Token::SplitAdministrator(const std::string& user) {
+  Token full = ElevatedAdministrator();
+  full.user = user;
+  full.elevation = TokenElevationTypeFull;
+  full.linked = std::make_shared<Token>(full.Unelevated());
+  return full;
+}
+
+Token Token::Unelevated() const {
+  Token limited = *this;
+  limited.groups.erase(
+      std::remove(limited.groups.begin(), limited.groups.end(), kAdministratorsSid),
+      limited.groups.end());
+  limited.defaultOwner = user;
+  limited.integrity = SECURITY_MANDATORY_MEDIUM_RID;
+  limited.elevation = TokenElevationTypeLimited;
+  limited.linked = nullptr;
+  return limited;
 }
 
 bool ObjectSecurity::Grants(const Token& token) const {

@@ -157,6 +157,16 @@ void Machine::EndProgramAtCall(uint64_t nth) {
   endAtCall_ = totalCalls_ + nth;
 }
 
+uint64_t Machine::RunAside(const std::function<void()>& run) {
+  const uint64_t elapsed = elapsed_;
+  const DWORD ticks = tickCount_;
+  run();
+  const uint64_t reached = elapsed_;
+  elapsed_ = elapsed;
+  tickCount_ = ticks;
+  return reached;
+}
+
 void Machine::StartProgramAgain() {
   ended_ = false;
   endAtCall_ = 0;

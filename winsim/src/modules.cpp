@@ -7,8 +7,10 @@
 // missing.
 #include <roapi.h>
 #include <windows.h>
+#include <userenv.h>
 #include <winspool.h>
 #include <winstring.h>
+#include <wtsapi32.h>
 
 #include <string.h>
 
@@ -52,6 +54,14 @@ const std::vector<SystemLibrary>& SystemLibraries() {
         {0, "WindowsCreateString", AsProc(&WindowsCreateString)},
         {0, "WindowsDeleteString", AsProc(&WindowsDeleteString)}}},
       {u"bcrypt.dll", {{0, "BCryptGenRandom", AsProc(&winsim::BCryptGenRandom)}}},
+      {u"wtsapi32.dll",
+       {{0, "WTSEnumerateSessionsW", AsProc(&winsim::WTSEnumerateSessionsW)},
+        {0, "WTSFreeMemory", AsProc(&winsim::WTSFreeMemory)},
+        {0, "WTSQueryUserToken", AsProc(&winsim::WTSQueryUserToken)}}},
+      {u"userenv.dll",
+       {{0, "CreateEnvironmentBlock", AsProc(&winsim::CreateEnvironmentBlock)},
+        {0, "DestroyEnvironmentBlock", AsProc(&winsim::DestroyEnvironmentBlock)}}},
+      {u"advapi32.dll", {{0, "CreateProcessWithTokenW", AsProc(&winsim::CreateProcessWithTokenW)}}},
   };
   return libraries;
 }

@@ -15,6 +15,14 @@ using winsim::Mutexes;
 
 namespace winsim {
 
+std::string SessionObjectName(DWORD session, const std::string& name) {
+  if (name.empty() || name.compare(0, 7, "Global\\") == 0) return name;
+  std::string local = name.compare(0, 6, "Local\\") == 0 ? name.substr(6) : name;
+  if (session == 0) return "Global\\" + local;
+  if (session == kProgramSession) return local;
+  return "Session\\" + std::to_string(session) + "\\" + local;
+}
+
 std::shared_ptr<Mutexes::Mutex> Mutexes::Open(const std::string& name, bool* existed) {
   *existed = false;
   if (name.empty()) return std::make_shared<Mutex>();
@@ -81,13 +89,40 @@ void Mutexes::AbandonAllOf(DWORD processId) {
 
 namespace {
 constexpr DWORD kProgram = winsim::Processes::kProgramProcessId;
+
+// A process is signalled once it has ended, at the time it ended; one that runs on is waited
+// for until the time-out.
+DWORD WaitForProcess(Machine& machine, DWORD processId, DWORD milliseconds) {
+  const uint64_t now = machine.ElapsedMilliseconds();
+  DWORD exitCode = 0;
+  uint64_t endedAt = 0;
+  bool ended = machine.processes().Ended(processId, &exitCode, &endedAt);
+  if (ended && endedAt <= now) {
+    winsim::PoisonLastError();
+    return WAIT_OBJECT_0;
+  }
+  if (ended && (milliseconds == INFINITE || endedAt - now <= milliseconds)) {
+    machine.Advance(static_cast<DWORD>(endedAt - now));
+    winsim::PoisonLastError();
+    return WAIT_OBJECT_0;
+  }
+  if (milliseconds == INFINITE) {
+    fprintf(stderr, "winsim: an endless wait on a process that does not end\n");
+    abort();
+  }
+  machine.Advance(milliseconds);
+  winsim::PoisonLastError();
+  return WAIT_TIMEOUT;
+}
 }  // namespace
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName) {
   WINSIM_ENTER_OR_FAIL(nullptr);
   Machine& machine = Machine::Current();
   bool existed = false;
-  auto mutex = machine.mutexes().Open(lpName != nullptr ? lpName : "", &existed);
+  auto mutex = machine.mutexes().Open(
+      winsim::SessionObjectName(machine.processes().token.session, lpName != nullptr ? lpName : ""),
+      &existed);
   // The initial ownership is granted only to the creator of a new mutex.
   bool abandoned = false;
   if (bInitialOwner && !existed) Mutexes::TryAcquire(*mutex, kProgram, &abandoned);
@@ -112,6 +147,8 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitia
       return nullptr;
     }
     name = winsim::PrivateNamespaces::ObjectName(*space, name.substr(separator + 1));
+  } else {
+    name = winsim::SessionObjectName(token.session, name);
   }
   winsim::ObjectSecurity security = winsim::ObjectSecurity::MadeBy(token);
   if (lpMutexAttributes != nullptr && lpMutexAttributes->lpSecurityDescriptor != nullptr) {
@@ -150,6 +187,27 @@ HANDLE WINAPI CreateMutexW(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitia
   return handle;
 }
 
+HANDLE WINAPI OpenMutexW(DWORD, BOOL, LPCWSTR lpName) {
+  WINSIM_ENTER_OR_FAIL(nullptr);
+  Machine& machine = Machine::Current();
+  const winsim::Token& token = machine.processes().token;
+  std::string name = winsim::SessionObjectName(
+      token.session, lpName != nullptr ? winsim::Utf8(winsim::FromPtr(lpName)) : "");
+  if (name.empty() || !machine.mutexes().Exists(name)) {
+    SetLastError(name.empty() ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  bool existed = false;
+  auto mutex = machine.mutexes().Open(name, &existed);
+  if (!mutex->security.Grants(token)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  HANDLE handle = machine.AddHandle(winsim::HandleKind::Mutex, mutex);
+  winsim::PoisonLastError();
+  return handle;
+}
+
 BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
   WINSIM_ENTER_OR_FAIL(FALSE);
   auto mutex = Machine::Current().LookupHandle<Mutexes::Mutex>(hMutex, winsim::HandleKind::Mutex);
@@ -168,6 +226,10 @@ BOOL WINAPI ReleaseMutex(HANDLE hMutex) {
 DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
   WINSIM_ENTER_OR_FAIL(WAIT_FAILED);
   Machine& machine = Machine::Current();
+  if (auto process = machine.LookupHandle<winsim::Processes::ProcessObject>(
+          hHandle, winsim::HandleKind::Process)) {
+    return WaitForProcess(machine, process->processId, dwMilliseconds);
+  }
   auto mutex = machine.LookupHandle<Mutexes::Mutex>(hHandle, winsim::HandleKind::Mutex);
   if (!mutex) {
     SetLastError(ERROR_INVALID_HANDLE);

@@ -22,9 +22,15 @@ void Processes::RegisterProgram(const WideText& path, ProgramMain main) {
 }
 
 DWORD Processes::Start(const WideText& imagePath) {
+  return Start(imagePath, token, u"\"" + imagePath + u"\"");
+}
+
+DWORD Processes::Start(const WideText& imagePath, const Token& as, const WideText& commandLine) {
   DWORD processId = nextProcessId_;
   nextProcessId_ += 8;  // room for the id of its thread
   processes_[processId].imagePath = imagePath;
+  processes_[processId].token = as;
+  processes_[processId].commandLine = commandLine;
   // A running executable cannot be deleted; the first instance holds it for all of them.
   FileSystem& files = Machine::Current().files();
   if (!files.IsHeld(imagePath)) files.Hold(imagePath, Holder(processId), ERROR_ACCESS_DENIED);
@@ -49,6 +55,7 @@ void Processes::End(DWORD processId, DWORD exitCode) {
   Process& process = found->second;
   process.running = false;
   process.exitCode = exitCode;
+  process.endedAt = Machine::Current().ElapsedMilliseconds();
   Machine& machine = Machine::Current();
   for (HWND window : process.windows) machine.desktop().DestroyWindow(window);
   process.windows.clear();
@@ -63,6 +70,47 @@ void Processes::End(DWORD processId, DWORD exitCode) {
       files.Hold(process.imagePath, Holder(other.first), ERROR_ACCESS_DENIED);
     }
   }
+}
+
+void Processes::RunInOwnTime(DWORD processId, const std::function<DWORD()>& main) {
+  auto found = processes_.find(processId);
+  if (found == processes_.end() || !found->second.running) return;
+  Token ownToken = token;
+  WideText ownCommandLine = commandLine;
+  DWORD ownId = currentProcessId;
+  token = found->second.token;
+  commandLine = found->second.commandLine;
+  currentProcessId = processId;
+  DWORD exitCode = 0;
+  uint64_t reached = Machine::Current().RunAside([&] { exitCode = main(); });
+  token = ownToken;
+  commandLine = ownCommandLine;
+  currentProcessId = ownId;
+  End(processId, exitCode);
+  processes_[processId].endedAt = reached;
+}
+
+const Token* Processes::TokenOf(DWORD processId) const {
+  auto found = processes_.find(processId);
+  return found == processes_.end() ? nullptr : &found->second.token;
+}
+
+bool Processes::Ended(DWORD processId, DWORD* exitCode, uint64_t* endedAt) const {
+  auto found = processes_.find(processId);
+  if (found == processes_.end() || found->second.running) return false;
+  *exitCode = found->second.exitCode;
+  *endedAt = found->second.endedAt;
+  return true;
+}
+
+std::vector<std::pair<DWORD, const Token*>> Processes::RunningOf(const WideText& imagePath) const {
+  std::vector<std::pair<DWORD, const Token*>> running;
+  for (const auto& [id, process] : processes_) {
+    if (process.running && FileSystem::Key(process.imagePath) == FileSystem::Key(imagePath)) {
+      running.push_back({id, &process.token});
+    }
+  }
+  return running;
 }
 
 void Processes::Keep(DWORD processId, std::shared_ptr<void> object) {
@@ -107,11 +155,12 @@ WideText ResolveProgram(const WideText& name) {
 
 }  // namespace
 
-BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES,
-                           LPSECURITY_ATTRIBUTES, BOOL, DWORD dwCreationFlags, LPVOID, LPCWSTR,
-                           LPSTARTUPINFOW lpStartupInfo,
-                           LPPROCESS_INFORMATION lpProcessInformation) {
-  WINSIM_ENTER_OR_FAIL(FALSE);
+namespace winsim {
+
+// What the three ways of starting a program share, once the token is settled.
+BOOL StartProcess(const Token& as, LPCWSTR lpApplicationName, LPWSTR lpCommandLine,
+                  DWORD dwCreationFlags, LPVOID lpEnvironment, LPSTARTUPINFOW lpStartupInfo,
+                  LPPROCESS_INFORMATION lpProcessInformation) {
   if ((lpApplicationName == nullptr && lpCommandLine == nullptr) || lpStartupInfo == nullptr ||
       lpProcessInformation == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -128,15 +177,25 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
   launch.creationFlags = dwCreationFlags;
   launch.startupFlags = lpStartupInfo->dwFlags;
   launch.showWindow = lpStartupInfo->wShowWindow;
+  launch.account = as.user;
+  if (lpStartupInfo->lpDesktop != nullptr) launch.desktop = FromPtr(lpStartupInfo->lpDesktop);
+  launch.userEnvironment = lpEnvironment != nullptr && machine.OwnsBlock(true, lpEnvironment) &&
+                           (dwCreationFlags & CREATE_UNICODE_ENVIRONMENT) != 0;
   processes.launches.push_back(launch);
+  size_t launchIndex = processes.launches.size() - 1;
 
   const winsim::FileSystem::Node* file = machine.files().Find(launch.imagePath);
   if (name.empty() || file == nullptr || file->directory) {
     SetLastError(file != nullptr ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
-  DWORD processId = processes.Start(launch.imagePath);
-  processes.launches.back().processId = processId;
+  DWORD processId = processes.Start(launch.imagePath, as, commandLine);
+  processes.launches[launchIndex].processId = processId;
+  // A program that ended while the new process ran in its own time gets no handles to it.
+  if (machine.ProgramEnded()) {
+    SetLastError(kEndedProcessError);
+    return FALSE;
+  }
   auto object = std::make_shared<Processes::ProcessObject>(Processes::ProcessObject{processId});
   lpProcessInformation->hProcess = machine.AddHandle(winsim::HandleKind::Process, object);
   lpProcessInformation->hThread = machine.AddHandle(winsim::HandleKind::Thread, object);
@@ -144,4 +203,16 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
   lpProcessInformation->dwThreadId = processId + 4;
   winsim::PoisonLastError();
   return TRUE;
+}
+
+}  // namespace winsim
+
+BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSECURITY_ATTRIBUTES,
+                           LPSECURITY_ATTRIBUTES, BOOL, DWORD dwCreationFlags, LPVOID lpEnvironment,
+                           LPCWSTR, LPSTARTUPINFOW lpStartupInfo,
+                           LPPROCESS_INFORMATION lpProcessInformation) {
+  WINSIM_ENTER_OR_FAIL(FALSE);
+  return winsim::StartProcess(Machine::Current().processes().token, lpApplicationName,
+                              lpCommandLine, dwCreationFlags, lpEnvironment, lpStartupInfo,
+                              lpProcessInformation);
 }

@@ -342,6 +342,27 @@ LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lp
   return ERROR_SUCCESS;
 }
 
+LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, LPDWORD,
+                                LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen,
+                                LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                                LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                                LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime) {
+  WINSIM_ENTER_OR_RETURN_ERROR();
+  auto open = Resolve(hKey);
+  if (!open) return ERROR_INVALID_HANDLE;
+  if (!(open->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+  if (lpClass != nullptr || lpcchClass != nullptr || lpcbMaxSubKeyLen != nullptr ||
+      lpcbMaxClassLen != nullptr || lpcbMaxValueNameLen != nullptr || lpcbMaxValueLen != nullptr ||
+      lpcbSecurityDescriptor != nullptr || lpftLastWriteTime != nullptr) {
+    return ERROR_INVALID_PARAMETER;  // not modelled
+  }
+  const Registry::Key* key = Reg().FindKey(open->path);
+  if (key == nullptr) return ERROR_KEY_DELETED;
+  if (lpcSubKeys != nullptr) *lpcSubKeys = static_cast<DWORD>(Reg().SubKeys(open->path).size());
+  if (lpcValues != nullptr) *lpcValues = static_cast<DWORD>(key->values.size());
+  return ERROR_SUCCESS;
+}
+
 LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
   WINSIM_ENTER_OR_RETURN_ERROR();
   auto open = Resolve(hKey);
@@ -365,7 +386,9 @@ LSTATUS WINAPI RegDeleteTreeW(HKEY hKey, LPCWSTR lpSubKey) {
 
 LSTATUS WINAPI RegFlushKey(HKEY hKey) {
   WINSIM_ENTER_OR_RETURN_ERROR();
-  return Resolve(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  if (!Resolve(hKey)) return ERROR_INVALID_HANDLE;
+  ++Reg().flushes;
+  return ERROR_SUCCESS;
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {

@@ -11,6 +11,7 @@
 
 using winsim::AccessEntry;
 using winsim::Machine;
+using winsim::Token;
 
 namespace winsim {
 
@@ -137,10 +138,6 @@ bool ReadDescriptor(const void* descriptor, std::string* owner, std::vector<Acce
 
 namespace {
 
-struct Token {
-  std::string user;
-};
-
 // The descriptor language's names for accounts and rights that the simulation reads.
 std::string SidOfAlias(const std::string& alias) {
   if (alias == "SY") return winsim::kSystemSid;
@@ -243,12 +240,24 @@ HANDLE WINAPI GetCurrentProcess(void) {
 
 BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE TokenHandle) {
   WINSIM_ENTER_OR_FAIL(FALSE);
-  if (ProcessHandle != GetCurrentProcess() || TokenHandle == nullptr) {
+  Machine& machine = Machine::Current();
+  auto process = machine.LookupHandle<winsim::Processes::ProcessObject>(
+      ProcessHandle, winsim::HandleKind::Process);
+  const Token* of = ProcessHandle == GetCurrentProcess() ? &machine.processes().token
+                    : process != nullptr ? machine.processes().TokenOf(process->processId)
+                                         : nullptr;
+  if (of == nullptr || TokenHandle == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  auto token = std::make_shared<Token>();
-  token->user = Machine::Current().processes().token.user;
+  // Another account's token opens for the system account and administrators not limited.
+  const Token& caller = machine.processes().token;
+  if (of->user != caller.user && caller.user != winsim::kSystemSid &&
+      (!caller.Holds(winsim::kAdministratorsSid) || caller.integrity < of->integrity)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  auto token = std::make_shared<Token>(*of);
   (void)DesiredAccess;
   *TokenHandle = Machine::Current().AddHandle(winsim::HandleKind::Other, token);
   winsim::PoisonLastError();
@@ -264,11 +273,37 @@ BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS Toke
     SetLastError(token ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (TokenInformationClass != TokenUser) {
+  if (TokenInformationClass == TokenElevationType || TokenInformationClass == TokenSessionId ||
+      TokenInformationClass == TokenLinkedToken) {
+    DWORD needed =
+        TokenInformationClass == TokenLinkedToken ? sizeof(TOKEN_LINKED_TOKEN) : sizeof(DWORD);
+    *ReturnLength = needed;
+    if (TokenInformation == nullptr || TokenInformationLength < needed) {
+      SetLastError(ERROR_INSUFFICIENT_BUFFER);
+      return FALSE;
+    }
+    if (TokenInformationClass == TokenElevationType) {
+      *static_cast<DWORD*>(TokenInformation) = token->elevation;
+    } else if (TokenInformationClass == TokenSessionId) {
+      *static_cast<DWORD*>(TokenInformation) = token->session;
+    } else if (token->linked == nullptr) {
+      SetLastError(ERROR_NO_SUCH_LOGON_SESSION);  // a token that is not split
+      return FALSE;
+    } else {
+      static_cast<TOKEN_LINKED_TOKEN*>(TokenInformation)->LinkedToken =
+          Machine::Current().AddHandle(winsim::HandleKind::Other,
+                                       std::make_shared<Token>(*token->linked));
+    }
+    winsim::PoisonLastError();
+    return TRUE;
+  }
+  if (TokenInformationClass != TokenUser && TokenInformationClass != TokenIntegrityLevel) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  std::vector<BYTE> sid = winsim::SidBytes(token->user);
+  std::vector<BYTE> sid = winsim::SidBytes(TokenInformationClass == TokenUser
+                                               ? token->user
+                                               : "S-1-16-" + std::to_string(token->integrity));
   DWORD needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
   *ReturnLength = needed;
   if (TokenInformation == nullptr || TokenInformationLength < needed) {
@@ -282,6 +317,16 @@ BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS Toke
   user->User.Attributes = 0;
   winsim::PoisonLastError();
   return TRUE;
+}
+
+PUCHAR WINAPI GetSidSubAuthorityCount(PSID pSid) {
+  winsim::EnterCall(__func__);
+  return static_cast<PUCHAR>(pSid) + 1;
+}
+
+PDWORD WINAPI GetSidSubAuthority(PSID pSid, DWORD nSubAuthority) {
+  winsim::EnterCall(__func__);
+  return reinterpret_cast<PDWORD>(static_cast<BYTE*>(pSid) + 8 + 4 * nSubAuthority);
 }
 
 BOOL WINAPI IsWellKnownSid(PSID pSid, WELL_KNOWN_SID_TYPE WellKnownSidType) {

@@ -41,8 +41,10 @@ void TrayCompanion::InstallAt(Machine& machine, const WideText& path) const {
   machine.processes().RegisterProgram(path, [behaviour](DWORD processId) {
     Machine& machine = Machine::Current();
     Processes& processes = machine.processes();
+    // Its mutex and its window are in the session it was started in.
+    const DWORD session = processes.TokenOf(processId)->session;
     bool existed = false;
-    auto mutex = machine.mutexes().Open(kMutexName, &existed);
+    auto mutex = machine.mutexes().Open(SessionObjectName(session, kMutexName), &existed);
     if (existed) {  // another instance runs
       processes.End(processId, 0);
       return;
@@ -53,7 +55,7 @@ void TrayCompanion::InstallAt(Machine& machine, const WideText& path) const {
     if (!behaviour.showsWindow) return;
     HWND window = machine.desktop().AddWindow(kWindowClass, u"vexaWriter",
                                               QuitActor(behaviour.onQuit, processId, mutex),
-                                              behaviour.quitDelayMs);
+                                              behaviour.quitDelayMs, session);
     processes.OwnWindow(processId, window);
   });
 }
@@ -61,6 +63,11 @@ void TrayCompanion::InstallAt(Machine& machine, const WideText& path) const {
 DWORD TrayCompanion::RunAt(Machine& machine, const WideText& path) const {
   InstallAt(machine, path);
   return machine.processes().Start(path);
+}
+
+DWORD TrayCompanion::RunAs(Machine& machine, const WideText& path, const Token& user) const {
+  InstallAt(machine, path);
+  return machine.processes().Start(path, user, u"\"" + path + u"\"");
 }
 
 }  // namespace winsim

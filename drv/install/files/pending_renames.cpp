@@ -1,6 +1,7 @@
 #include "pending_renames.h"
 
 #include "foundation/handles.h"
+#include "foundation/text_compare.h"
 
 namespace {
 
@@ -111,6 +112,17 @@ bool FillEntries(PendingRenameTable& table, const ValueData& value) {
   return true;
 }
 
+bool IsDeletion(const PendingRenameTable& table, int pair) {
+  return table.paths[2 * pair] != nullptr && table.paths[2 * pair + 1] == nullptr;
+}
+
+bool IsOneOf(const WCHAR* path, const WCHAR* const* list, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (EqualsIgnoringAsciiCase(path, list[i])) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 const WCHAR* PathWithoutObjectPrefix(const WCHAR* stored) {
@@ -136,14 +148,12 @@ void ReadPendingRenames(PendingRenameTable& table) {
   if (!FillEntries(table, value)) ReleasePendingRenames(table);
 }
 
-void SweepPendingRenames(PendingRenameTable& table) {
+void SweepPendingRenames(PendingRenameTable& table, const WCHAR* const* ours, int ourCount) {
   for (int pair = 0; pair < table.count; ++pair) {
     int source = 2 * pair;
-    bool deletion = table.isFile[source] == 1 && table.paths[source] != nullptr &&
-                    table.paths[source + 1] == nullptr;
-    if (deletion && DeleteFileW(PathWithoutObjectPrefix(table.paths[source]))) {
-      table.isFile[source] = 0;
-    }
+    if (table.isFile[source] != 1 || !IsDeletion(table, pair)) continue;
+    const WCHAR* path = PathWithoutObjectPrefix(table.paths[source]);
+    if (IsOneOf(path, ours, ourCount) && DeleteFileW(path)) table.isFile[source] = 0;
   }
 }
 
@@ -164,9 +174,21 @@ PendingRenameTable::~PendingRenameTable() {
   ReleasePendingRenames(*this);
 }
 
-void SweepBootTimeDeletes() {
+void SweepBootTimeDeletes(const WCHAR* const* ours, int ourCount) {
   PendingRenameTable table;
   ReadPendingRenames(table);
-  SweepPendingRenames(table);
+  SweepPendingRenames(table, ours, ourCount);
   ReleasePendingRenames(table);
+}
+
+bool IsPendingDeletionAtBoot(const WCHAR* path) {
+  PendingRenameTable table;
+  ReadPendingRenames(table);
+  for (int pair = 0; pair < table.count; ++pair) {
+    if (IsDeletion(table, pair) &&
+        EqualsIgnoringAsciiCase(PathWithoutObjectPrefix(table.paths[2 * pair]), path)) {
+      return true;
+    }
+  }
+  return false;
 }

@@ -31,12 +31,17 @@ struct PendingRenameTable {
 // Replaces the table's contents with a fresh read of the value; every failure (no key, no value,
 // no memory, a read that does not complete) leaves the table empty.
 void ReadPendingRenames(PendingRenameTable& table);
-// Deletes the source of every deletion entry (empty new path) whose flag is 1, clearing the flag
-// when the deletion succeeds. Renames are never touched; a failed deletion is ignored.
-void SweepPendingRenames(PendingRenameTable& table);
+// Deletes the source of every deletion entry (empty new path) whose flag is 1 and whose path is
+// one of `ours` (ASCII letter case ignored), clearing the flag when the deletion succeeds.
+// Renames and other programs' entries are never touched: during a run a user could have
+// redirected a folder on their path, which at boot nothing can. A failed deletion is ignored.
+void SweepPendingRenames(PendingRenameTable& table, const WCHAR* const* ours, int ourCount);
 void ReleasePendingRenames(PendingRenameTable& table);
-// A fresh table, swept and released: the deletions the boot would do that can be done now.
-void SweepBootTimeDeletes();
+// A fresh table, swept and released: the deletions of our files the boot would do that can be
+// done now.
+void SweepBootTimeDeletes(const WCHAR* const* ours, int ourCount);
+// The file is waiting in the table to be deleted at the next boot (ASCII letter case ignored).
+bool IsPendingDeletionAtBoot(const WCHAR* path);
 
 // The path a stored string names: past the "\??\" object prefix when it starts with exactly
 // that, else the whole string.

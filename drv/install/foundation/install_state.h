@@ -15,6 +15,7 @@
 #include "checked_payload.h"
 #include "install_records.h"
 #include "log_file_sink.h"
+#include "session_list.h"
 #include "wstring.h"
 
 enum InstallOptions : unsigned {
@@ -41,6 +42,8 @@ struct InstallState {
   BYTE installMonitor = 0;
   BYTE installTray = 0;
   BYTE copyMonitor = 0;
+  // The sessions whose tray companion the removal stopped, where the install starts it again.
+  SessionList stoppedCompanions;
   int errorCount = 0;
   int indent = 0;
   PendingDeleteNode* pendingDeletes = nullptr;

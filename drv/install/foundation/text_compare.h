@@ -27,3 +27,10 @@ inline bool EqualsIgnoringAsciiCase(const WCHAR* text, const WCHAR* expected) {
     if (*text == 0) return true;
   }
 }
+
+// A path from a drive's root ("C:\..."): never taken from the working directory.
+inline bool StartsAtDriveRoot(const WCHAR* path) {
+  if (path == nullptr) return false;
+  WCHAR letter = FoldAsciiLetter(path[0]);
+  return letter >= L'a' && letter <= L'z' && path[1] == L':' && path[2] == L'\\';
+}

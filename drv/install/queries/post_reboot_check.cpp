@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include "files/pending_renames.h"
+#include "foundation/install_state.h"
 #include "foundation/text_compare.h"
+#include "our_files.h"
 #include "spooler/spooler_service.h"
+#include "state_lifecycle.h"
 
 namespace {
 
@@ -19,10 +22,10 @@ const WCHAR* FileNamePart(const WCHAR* path) {
   return name;
 }
 
-bool PassFindsPendingDriverFile() {
+bool PassFindsPendingDriverFile(const OurFiles& ours) {
   PendingRenameTable table;
   ReadPendingRenames(table);
-  SweepPendingRenames(table);
+  SweepPendingRenames(table, ours.Paths(), ours.Count());
   return HasPendingDriverFile(table);
 }
 
@@ -42,11 +45,21 @@ bool HasPendingDriverFile(const PendingRenameTable& table) {
 }
 
 bool PostRebootCheck() {
+  // The directories our files are in, found as an install finds them; its log stays in memory.
+  InstallState state;
+  FindRunDirectories(state);
+  OurFiles ours(state);
   for (int pass = 0; pass < 2; ++pass) {
-    if (!PassFindsPendingDriverFile()) return false;
+    if (!PassFindsPendingDriverFile(ours)) return false;
     // Restart the spooler, so that a file it held may be free for the next pass; no log, no
     // error count.
     SpoolerPause restart(nullptr);
   }
   return true;
+}
+
+bool DriverFilePendingNow() {
+  PendingRenameTable table;
+  ReadPendingRenames(table);
+  return HasPendingDriverFile(table);
 }

@@ -1,11 +1,13 @@
 #include "port_monitor_removal.h"
 
 #include "../files/pending_deletes.h"
+#include "../files/pending_renames.h"
 #include "../foundation/error_codes.h"
 #include "../foundation/handles.h"
 #include "../foundation/install_log.h"
 #include "../foundation/install_state.h"
 #include "../foundation/product.h"
+#include "../foundation/text_compare.h"
 #include "../foundation/wstring.h"
 #include "file_build_number.h"
 #include "port_retarget.h"
@@ -140,16 +142,20 @@ void RemovePortMonitor(InstallState& state, const MonitorList& monitors) {
   }
   WString path;
   bool named = BuildMonitorPath(state, monitors, index, path);
+  // Without the system directory the path would be taken from the working directory.
+  bool deletable = named && StartsAtDriveRoot(state.systemDir.Text());
   if (!KeepCompatibleMonitor(state, path.Text(), found) &&
       DeleteOurMonitorWithRetries(state, found, monitors.complete)) {
     // Without a DLL name the path is the bare system directory: nothing to delete then. Any
     // failure (the file still loaded, access denied) leaves the DLL to the pending deletions.
-    if (named && !DeleteFileW(path.Text())) AddPendingDelete(state.pendingDeletes, path.Text());
+    if (deletable && !DeleteFileW(path.Text())) AddPendingDelete(state.pendingDeletes, path.Text());
     LogLine(state, L"Monitor was removed :)");
-  } else if (!found && named && state.checkMonitorVersion == 0 && state.systemDir.Length() != 0) {
+  } else if (!found && monitors.complete && deletable && state.checkMonitorVersion == 0 &&
+             !IsPendingDeletionAtBoot(path.Text())) {
     // An uninstall ended by force between the monitor's deletion and its DLL's leaves the DLL
-    // without a monitor; the next uninstall takes it too. (Without the system directory the
-    // path would be taken from the working directory.)
+    // without a monitor; the next uninstall takes it too. Only a listing that worked shows the
+    // monitor gone (a registered monitor keeps its DLL), and a DLL an earlier run scheduled for
+    // deletion at the next boot is left to the boot.
     if (!DeleteFileW(path.Text()) && GetLastError() != ERROR_FILE_NOT_FOUND &&
         GetLastError() != ERROR_PATH_NOT_FOUND) {
       AddPendingDelete(state.pendingDeletes, path.Text());

@@ -7,7 +7,10 @@
 // attempts: after every printer of the snapshot on our port has been moved to "file:"
 // (recorded in retargetedPrinters, with the entry's offset in retargetedPortOffsets, for
 // InstallPortMonitor to put back), and after a spooler restart; the third failure is error 12
-// and leaves the DLL alone. A DLL that cannot be deleted goes to the pending deletions. When
+// and leaves the DLL alone. A DLL that cannot be deleted goes to the pending deletions. A DLL is
+// deleted only through the system directory's full path; an uninstall deletes one left without
+// its monitor only when the listing worked and shows the monitor gone, and leaves one already
+// waiting for deletion at the next boot to the boot. When
 // the list is incomplete (the listing failed), a monitor the spooler does not call unknown
 // when refusing the first deletion counts as registered.
 #pragma once

@@ -136,8 +136,10 @@ void RestorePrinters(InstallState& state) {
   for (SavedPrinter* node = state.savedPrinters; node != nullptr; node = node->next) {
     UniquePrinter printer(CreatePrinter(state, node->printer->pPrinterName));
     if (!printer) continue;
-    RestoreSettingsKey(printer.get(), node->subKey);
+    // The settings key last: a printer that has it is complete, and a record left by a run
+    // ended before then fills in the rest.
     RestoreDescription(printer.get(), *node->printer);
+    RestoreSettingsKey(printer.get(), node->subKey);
     DropPrinterRecord(*node);
     ++restored;
   }

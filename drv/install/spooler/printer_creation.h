@@ -2,7 +2,8 @@
 // is added: on our port with our driver, after logging whether our port monitor is present.
 // RestorePrinters re-creates the printers saved in the state's SavedPrinter list with their
 // settings key name, comment, location and default place, or one printer "vexaWriter" when none
-// comes back and the removal kept none in place.
+// comes back and the removal kept none in place. A printer's settings key is written last, so
+// that a printer that has it is whole.
 //
 // The SavedPrinter nodes and the snapshot records they point into are read, never changed or
 // freed here. Every printer handle these operations open is closed before they return, except

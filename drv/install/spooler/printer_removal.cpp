@@ -27,8 +27,28 @@ char* CopySubKey(const char* subKey) {
 void RemoveAllPrinters(InstallState& state) {
   LogLine(state, L"#DeleteAllPrinters");
   ++state.indent;
-  if (state.checkMonitorVersion != 0) RecoverPrinterRecords(state);
-  for (DWORD i = 0; i < state.printers.count; ++i) {
+  bool reinstall = state.checkMonitorVersion != 0;
+  if (reinstall) RecoverPrinterRecords(state);
+  DWORD count = state.printers.count;
+  // Per printer of the snapshot, 1 when a reinstall could not save it. Without this block a
+  // reinstall saves nothing and removes nothing.
+  UniqueGlobalBlock unsavedBlock(reinstall ? AllocateZeroedGlobal(count + 1) : nullptr);
+  auto* unsaved = static_cast<BYTE*>(unsavedBlock.get());
+  bool recorded = false;
+  for (DWORD i = 0; i < count && (!reinstall || unsaved != nullptr); ++i) {
+    PRINTER_INFO_2W& record = state.printers.records[i];
+    if (!IsExactName(record.pDriverName, kDriverName) || IsPrinterConnection(record)) continue;
+    if (reinstall && IsRecoveredPrinter(state, record.pPrinterName)) continue;
+    SavedPrinter* before = state.savedPrinters;
+    bool saved = SavePrinterSubKey(state, record);
+    if (reinstall && !saved) unsaved[i] = 1;
+    if (reinstall && state.savedPrinters != before) {
+      recorded = WritePrinterRecord(*state.savedPrinters) || recorded;
+    }
+  }
+  // Every record is on disk before the first printer goes, with one flush for them all.
+  if (recorded) FlushPrinterRecords();
+  for (DWORD i = 0; i < count; ++i) {
     PRINTER_INFO_2W& record = state.printers.records[i];
     if (!IsExactName(record.pDriverName, kDriverName)) continue;
     if (IsPrinterConnection(record)) {
@@ -37,7 +57,7 @@ void RemoveAllPrinters(InstallState& state) {
               record.pPrinterName);
       continue;
     }
-    if (!SavePrinterWithRecord(state, record) && state.checkMonitorVersion != 0) {
+    if (reinstall && (unsaved == nullptr || unsaved[i] != 0)) {
       // A reinstall puts back only the printers it could save: removing this one would lose
       // its settings for good. It stays, and with it the driver, which the run then reports;
       // being there, it is one of the printers the reinstall leaves.

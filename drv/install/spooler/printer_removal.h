@@ -13,6 +13,8 @@
 struct InstallState;
 
 // "#DeleteAllPrinters": works on the snapshot taken when the state was built, not a new one.
+// A reinstall first saves every printer and writes its record, puts the records on disk, and
+// only then deletes.
 void RemoveAllPrinters(InstallState& state);
 // Pushes a node for the printer when its "SubKey" value can be read and is not empty; logs
 // nothing. False when the printer has settings that could not be saved, or may have: it could

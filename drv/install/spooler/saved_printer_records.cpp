@@ -6,11 +6,14 @@
 #include "../foundation/product.h"
 #include "foundation/text_compare.h"
 #include "printer_info.h"
-#include "printer_removal.h"
 
 namespace {
 
 constexpr WCHAR kRecordsKey[] = L"Software\\Morvane Software KFT\\vexaWriter\\SavedPrinters";
+// The keys above the records, deepest first: made by the records' creation, taken away with
+// them when nothing else is in them.
+constexpr const WCHAR* kVendorKeys[] = {L"Software\\Morvane Software KFT\\vexaWriter",
+                                        L"Software\\Morvane Software KFT"};
 // The longest name a registry key can have.
 constexpr int kMaxKeyName = 255;
 
@@ -43,47 +46,24 @@ bool WriteText(HKEY key, const WCHAR* valueName, const WCHAR* text) {
          ERROR_SUCCESS;
 }
 
-void WriteRecord(const SavedPrinter& node) {
-  const PRINTER_INFO_2W& printer = *node.printer;
-  if (!NameFitsKey(printer.pPrinterName)) return;
-  WString path = RecordPath(printer.pPrinterName);
-  if (path.Length() == 0) return;
-  // Values of an older, unfinished record of the name must not mix with this one.
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.Text());
+// Deletes the key when it holds neither values nor keys: another program's value keeps it.
+void DeleteKeyWhenEmpty(const WCHAR* path) {
   UniqueRegistryKey key;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.Text(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  DWORD isDefault = (printer.Attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0 ? 1 : 0;
-  DWORD subKeyBytes = static_cast<DWORD>(lstrlenA(node.subKey)) + 1;
-  bool whole =
-      WriteText(key.get(), L"Comment", printer.pComment) &&
-      WriteText(key.get(), L"Location", printer.pLocation) &&
-      RegSetValueExW(key.get(), L"Default", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&isDefault),
-                     sizeof(isDefault)) == ERROR_SUCCESS &&
-      RegSetValueExA(key.get(), "SubKey", 0, REG_SZ, reinterpret_cast<const BYTE*>(node.subKey),
-                     subKeyBytes) == ERROR_SUCCESS;
-  if (whole) {
-    RegFlushKey(key.get());
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
+  DWORD subKeys = 1;
+  DWORD values = 1;
+  if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values,
+                       nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+      subKeys != 0 || values != 0) {
     return;
   }
   key.reset();
-  RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.Text());
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, path);
 }
 
 // The spooler takes printer names without regard to letter case.
 bool IsSamePrinterName(const WCHAR* a, const WCHAR* b) {
   return a != nullptr && b != nullptr && EqualsIgnoringAsciiCase(a, b);
-}
-
-bool IsRecoveredPrinter(const InstallState& state, const WCHAR* name) {
-  for (const SavedPrinter* node = state.savedPrinters; node != nullptr; node = node->next) {
-    if (node->recovered != nullptr && IsSamePrinterName(node->printer->pPrinterName, name)) {
-      return true;
-    }
-  }
-  return false;
 }
 
 const PRINTER_INFO_2W* FindInSnapshot(const InstallState& state, const WCHAR* name) {
@@ -147,15 +127,30 @@ UniqueGlobalBlock ReadRecordedPrinter(HKEY key, const WCHAR* name) {
   return block;
 }
 
+// A printer that reports its settings key; one whose answer is unknown counts as without, so
+// that the record decides as it would for the killed run's own re-creation.
+bool HasSettingsKey(const WCHAR* name) {
+  UniquePrinter printer;
+  if (!OpenPrinterW(const_cast<LPWSTR>(name), printer.put(), nullptr)) return false;
+  char subKey[kSubKeyBytes] = {};
+  return ReadPrinterSubKey(printer.get(), subKey) && subKey[0] != 0;
+}
+
 void RecoverPrinter(InstallState& state, HKEY records, const WCHAR* name) {
   const PRINTER_INFO_2W* present = FindInSnapshot(state, name);
-  // The name belongs to a printer of another driver now; the record goes at the run's end.
-  if (present != nullptr && !IsExactName(present->pDriverName, kDriverName)) return;
+  // The name belongs to a printer of another driver now, or to one of ours complete with its
+  // settings, which the user may have made or changed since; the record goes at the run's end.
+  if (present != nullptr &&
+      (!IsExactName(present->pDriverName, kDriverName) || HasSettingsKey(name))) {
+    return;
+  }
   UniqueRegistryKey key;
   if (RegOpenKeyExW(records, name, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return;
-  char subKey[kSubKeyBytes] = {};
+  // Room for the longest key name a printer reports and its terminator, which the record
+  // stores with it, and one more byte that stays the terminator whatever the value holds.
+  char subKey[kSubKeyBytes + 1] = {};
   DWORD type = 0;
-  DWORD size = kSubKeyBytes - 1;  // the last byte stays the terminator
+  DWORD size = kSubKeyBytes;
   if (RegQueryValueExA(key.get(), "SubKey", nullptr, &type, reinterpret_cast<BYTE*>(subKey),
                        &size) != ERROR_SUCCESS ||
       type != REG_SZ || subKey[0] == 0) {
@@ -196,25 +191,61 @@ void RecoverPrinterRecords(InstallState& state) {
   }
 }
 
-bool SavePrinterWithRecord(InstallState& state, PRINTER_INFO_2W& record) {
-  bool reinstall = state.checkMonitorVersion != 0;
-  if (reinstall && IsRecoveredPrinter(state, record.pPrinterName)) return true;
-  SavedPrinter* before = state.savedPrinters;
-  bool saved = SavePrinterSubKey(state, record);
-  if (reinstall && state.savedPrinters != before) WriteRecord(*state.savedPrinters);
-  return saved;
+bool IsRecoveredPrinter(const InstallState& state, const WCHAR* name) {
+  for (const SavedPrinter* node = state.savedPrinters; node != nullptr; node = node->next) {
+    if (node->recovered != nullptr && IsSamePrinterName(node->printer->pPrinterName, name)) {
+      return true;
+    }
+  }
+  return false;
 }
 
+bool WritePrinterRecord(const SavedPrinter& node) {
+  const PRINTER_INFO_2W& printer = *node.printer;
+  if (!NameFitsKey(printer.pPrinterName)) return false;
+  WString path = RecordPath(printer.pPrinterName);
+  if (path.Length() == 0) return false;
+  // Values of an older, unfinished record of the name must not mix with this one.
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.Text());
+  UniqueRegistryKey key;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.Text(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD isDefault = (printer.Attributes & PRINTER_ATTRIBUTE_DEFAULT) != 0 ? 1 : 0;
+  DWORD subKeyBytes = static_cast<DWORD>(lstrlenA(node.subKey)) + 1;
+  bool whole =
+      WriteText(key.get(), L"Comment", printer.pComment) &&
+      WriteText(key.get(), L"Location", printer.pLocation) &&
+      RegSetValueExW(key.get(), L"Default", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&isDefault),
+                     sizeof(isDefault)) == ERROR_SUCCESS &&
+      RegSetValueExA(key.get(), "SubKey", 0, REG_SZ, reinterpret_cast<const BYTE*>(node.subKey),
+                     subKeyBytes) == ERROR_SUCCESS;
+  if (whole) return true;
+  key.reset();
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.Text());
+  return false;
+}
+
+void FlushPrinterRecords() {
+  UniqueRegistryKey records;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordsKey, 0, KEY_QUERY_VALUE, records.put()) ==
+      ERROR_SUCCESS) {
+    RegFlushKey(records.get());
+  }
+}
+
+// Left on disk until the hive's next flush: a record that comes back after a power cut finds
+// its printer complete, which keeps what it has.
 void DropPrinterRecord(const SavedPrinter& node) {
   if (!NameFitsKey(node.printer->pPrinterName)) return;
   WString path = RecordPath(node.printer->pPrinterName);
-  if (path.Length() != 0 && RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.Text()) == ERROR_SUCCESS) {
-    RegFlushKey(HKEY_LOCAL_MACHINE);
-  }
+  if (path.Length() != 0) RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.Text());
 }
 
-void DropAllPrinterRecords() {
-  if (RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRecordsKey) == ERROR_SUCCESS) {
-    RegFlushKey(HKEY_LOCAL_MACHINE);
-  }
+void DropAllPrinterRecords(bool durable) {
+  bool dropped = RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRecordsKey) == ERROR_SUCCESS;
+  for (const WCHAR* vendorKey : kVendorKeys) DeleteKeyWhenEmpty(vendorKey);
+  // An uninstall's records must not bring its printers back after a power cut.
+  if (dropped && durable) RegFlushKey(HKEY_LOCAL_MACHINE);
 }

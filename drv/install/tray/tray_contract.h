@@ -11,7 +11,8 @@ constexpr UINT kTrayQuitRequest = WM_USER + 2;
 
 constexpr const char* kTrayFileName = "vextray.exe";
 
-// Under HKEY_LOCAL_MACHINE. The value holds the companion's full path without quotes.
+// Under HKEY_LOCAL_MACHINE. The value holds the companion's full path in double quotes, so that
+// a path with blanks names one program at logon; earlier versions wrote it without them.
 constexpr const char* kRunKeyPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kTrayRunValueA = "vexaWriterTray";
 constexpr const WCHAR* kTrayRunValue = L"vexaWriterTray";

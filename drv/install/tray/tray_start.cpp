@@ -1,6 +1,8 @@
 #include "../foundation/handles.h"
 #include "../foundation/install_state.h"
 #include "../foundation/wstring.h"
+#include "companion_accounts.h"
+#include "start_as_user.h"
 #include "tray.h"
 #include "tray_contract.h"
 
@@ -31,16 +33,27 @@ void RegisterToRunAtLogon(const WString& trayPath) {
       ERROR_SUCCESS) {
     return;
   }
-  DWORD bytes = static_cast<DWORD>((trayPath.Length() + 1) * sizeof(WCHAR));
-  RegSetValueExW(run.get(), kTrayRunValue, 0, REG_SZ,
-                 reinterpret_cast<const BYTE*>(trayPath.Text()), bytes);
+  // Quoted: a bare path with blanks would let the logon start "C:\Program.exe" or the like.
+  WString quoted;
+  quoted.Append(L"\"");
+  quoted.Append(trayPath.Text());
+  quoted.Append(L"\"");
+  DWORD bytes = static_cast<DWORD>((quoted.Length() + 1) * sizeof(WCHAR));
+  RegSetValueExW(run.get(), kTrayRunValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(quoted.Text()),
+                 bytes);
 }
 
-void Launch(const WString& trayPath) {
-  // Quoted, so that a path with blanks names one program; CreateProcessW may write into it.
-  WCHAR commandLine[kCommandPathUnits + 3] = {L'"'};
+// Quoted, so that a path with blanks names one program; the start may write into it.
+void CommandLine(const WString& trayPath, WCHAR (&commandLine)[kCommandPathUnits + 3]) {
+  commandLine[0] = L'"';
   lstrcpynW(commandLine + 1, trayPath.Text(), kCommandPathUnits + 1);
   lstrcatW(commandLine, L"\"");
+}
+
+// The run's own token is the user's own (not split): started as it always was.
+void Launch(const WString& trayPath) {
+  WCHAR commandLine[kCommandPathUnits + 3];
+  CommandLine(trayPath, commandLine);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -53,6 +66,26 @@ void Launch(const WString& trayPath) {
   // Nothing waits for the companion: its handles go at once.
   UniqueKernelHandle processHandle(process.hProcess);
   UniqueKernelHandle threadHandle(process.hThread);
+}
+
+void LaunchAs(const SessionServices& services, HANDLE token, bool asSystem,
+              const WString& trayPath) {
+  if (token == nullptr) return;  // no plain user's token to be had: the logon starts it
+  WCHAR commandLine[kCommandPathUnits + 3];
+  CommandLine(trayPath, commandLine);
+  StartAsUser(services, token, asSystem, commandLine, nullptr);
+}
+
+// Every active session, and each session where the removal stopped it, disconnected or not.
+void LaunchInUserSessions(const SessionServices& services, const SessionList& stopped,
+                          const WString& trayPath) {
+  SessionList sessions;
+  UserSessions(services, true, &sessions);
+  for (int i = 0; i < stopped.count; ++i) sessions.Add(stopped.ids[i]);
+  for (int i = 0; i < sessions.count; ++i) {
+    UniqueKernelHandle token = SessionUserToken(services, sessions.ids[i]);
+    LaunchAs(services, token.get(), true, trayPath);
+  }
 }
 
 }  // namespace
@@ -76,5 +109,17 @@ void StartTray(InstallState& state) {
   WString trayPath = TrayPath(state.moduleDir);
   if (trayPath.Length() == 0) return;
   RegisterToRunAtLogon(trayPath);
-  Launch(trayPath);
+  CompanionAccount account = CompanionAccountOfRun();
+  if (account == CompanionAccount::OwnToken) {
+    Launch(trayPath);
+    return;
+  }
+  SessionServices services;
+  if (account == CompanionAccount::Unknown || !services.Load()) return;
+  if (account == CompanionAccount::SessionUsers) {
+    LaunchInUserSessions(services, state.stoppedCompanions, trayPath);
+  } else {
+    UniqueKernelHandle user = ShellUserToken();
+    LaunchAs(services, user.get(), false, trayPath);
+  }
 }

@@ -270,6 +270,37 @@ TEST_F(RunModesTest, AnInstallOnAWindowsThatCannotRunOurPrinterChangesNothing) {
   }
 }
 
+// The internal session stop, started by hand as a standard user: it acts only when the
+// installer's marker, owned by Administrators, is there under the name on its command line.
+TEST_F(RunModesTest, TheSessionStopActsOnlyForAnInstallerRun) {
+  const struct {
+    const char* arguments;
+    const char* markerOwner;  // null: no marker
+    int exitCode;
+  } cases[] = {
+      {"vxs-session-stop", nullptr, 6},
+      {"vxs-session-stop 12.34", nullptr, 6},
+      {"vxs-session-stop 12.34", winsim::kStandardUserSid, 6},
+      {"vxs-session-stop ..\\12.34", winsim::kAdministratorsSid, 6},
+      {"VXS-SESSION-STOP 12.34", winsim::kAdministratorsSid, 6},
+      {"vxs-session-stop 12.34 0", winsim::kAdministratorsSid, 6},
+      {"vxs-session-stop 12.34", winsim::kAdministratorsSid, 42},
+  };
+  machine().processes().token = winsim::Token::StandardUser();
+  for (const auto& c : cases) {
+    DWORD companion = winsim::TrayCompanion{}.RunAs(machine(), u"C:\\vexa\\vextray.exe",
+                                                    machine().processes().token);
+    bool existed = false;
+    auto marker = machine().mutexes().Open("Global\\vexaWriter.TrayStop.12.34", &existed);
+    marker->security.owner = c.markerOwner != nullptr ? c.markerOwner : "";
+    if (c.markerOwner == nullptr) marker.reset();
+    EXPECT_EQ(Run(c.arguments), c.exitCode) << c.arguments;
+    EXPECT_EQ(machine().processes().IsRunning(companion), c.exitCode == 6) << c.arguments;
+    machine().processes().End(companion, 0);
+  }
+  EXPECT_EQ(StatesBuilt(), 0u);
+}
+
 }  // namespace
 
 namespace {
@@ -319,7 +350,9 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
     Holder holder;
     bool namespaces;
     int exitCode;
-    std::string log;  // the whole log when the run failed, else how it starts
+    std::string log;               // the whole log when the run failed, else how it starts
+    bool ourFilesPending = false;  // our monitor DLL (held) and a staged driver DLL (free)
+    bool namespaceRace = false;    // made by another run, which closes it before the open
   } cases[] = {
       {"install", kReleases, true, 1, first + wait + runs},
       {"uninstall", kReleases, false, 2, first + wait + runs},
@@ -336,9 +369,35 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
       {"onChkDrv", kKeeps, true, 103, "(no window)"},
       {"onInit", kKeeps, false, 102, "(no window)"},
       {"def.set", kKeeps, true, 4, "(no window)"},
+      {"onInit", kKeeps, true, 200, "(no window)", true},  // another run's lock: reads only
+      {"onInit", kNobody, false, 200, "(no window)", true},
+      {"install", kNobody, true, 1, first + runs, false, true},
   };
   for (const Case& c : cases) {
     Stage(c.holder, c.namespaces);
+    const WideText staged = u"C:\\windows\\system32\\spool\\drivers\\x64\\zqvdrv64.dll";
+    if (c.ourFilesPending) {
+      files().AddFile(staged);
+      files().Hold(kSystemMonitorDll, "process", ERROR_ACCESS_DENIED);
+      for (const WideText& path : {WideText(kSystemMonitorDll), staged})
+        MoveFileExW(winsim::Ptr(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    unsigned stops = SpoolerStops();
+    if (c.namespaceRace) {
+      machine().FailCall("CreatePrivateNamespaceW",
+                         machine().CallCount("CreatePrivateNamespaceW") + 1, ERROR_ALREADY_EXISTS);
+      machine().FailCall("OpenPrivateNamespaceW", machine().CallCount("OpenPrivateNamespaceW") + 1,
+                         ERROR_FILE_NOT_FOUND);
+    }
+    // Another process opens the lock while the run adds a printer, and keeps it.
+    std::shared_ptr<winsim::Mutexes::Mutex> kept;
+    spooler().onAddPrinter = [&](const PRINTER_INFO_2W&) {
+      bool existed = false;
+      if (!kept) kept = machine().mutexes().Open(winsim::OtherRun::LockName(machine()), &existed);
+    };
+    files().AddDirectory(u"C:\\Users\\admin\\AppData\\Local\\Temp");
+    const WideText logFile = u"C:\\Users\\admin\\AppData\\Local\\Temp\\vexaWriter-setup.log";
+    size_t logBefore = files().Contents(logFile).size();
     std::vector<std::string> printers = Printers();
     unsigned checks = StatesBuilt();
     unsigned locks = machine().CallCount("CreateMutexW");
@@ -347,8 +406,16 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
     std::string what = std::string(c.mode) + " " + std::to_string(c.holder) +
                        (c.namespaces ? " namespaces" : " Global");
     EXPECT_EQ(outcome.exitCode, c.exitCode) << what;
+    if (kept) {  // let go of, and made for SYSTEM and Administrators only
+      EXPECT_EQ(kept->owner, 0u) << what;
+      EXPECT_EQ(kept->security.allowed, winsim::OtherRun::AdminOnly().allowed) << what;
+    }
     if (c.exitCode == 100) {
       EXPECT_EQ(outcome.log, c.log) << what;
+      if (c.log != "(no window)") {  // the whole entry, appended at the end
+        std::string entry = files().Contents(logFile).substr(logBefore);
+        EXPECT_EQ(entry.substr(entry.find("\r\n") + 2), c.log + "Exit code 100\r\n") << what;
+      }
       EXPECT_EQ(machine().ElapsedMilliseconds() - start,
                 c.holder == kKeeps ? wait_bounds::kRunLock : 0u)
           << what;
@@ -358,8 +425,12 @@ TEST_F(RunLockTest, ASecondRunWaitsBoundedAndAnUntrustedLockStopsTheRun) {
     } else {
       EXPECT_EQ(outcome.log.rfind(c.log, 0), 0u) << what << "\n" << outcome.log;
     }
-    bool query = c.log == "(no window)" && c.exitCode != 100;
+    bool query = c.log == "(no window)" && c.exitCode != 100 && std::string(c.mode) != "onInit";
     EXPECT_EQ(machine().CallCount("CreateMutexW") == locks, query) << what;
+    if (c.ourFilesPending) {
+      EXPECT_EQ(SpoolerStops() - stops, c.holder == kKeeps ? 0u : 2u) << what;
+      EXPECT_EQ(files().Exists(staged), c.holder == kKeeps) << what;
+    }
     if (!desktop().shownDialogs.empty()) {
       EXPECT_EQ(desktop().shownDialogs.back().mutexesOwned, std::vector<std::string>{}) << what;
     }

@@ -156,18 +156,21 @@ TEST_F(PendingRenamesTest, WithoutTheKeyTheTableIsEmpty) {
   EXPECT_EQ(Read(), Entries());
 }
 
-TEST_F(PendingRenamesTest, SweepDeletesFreeFilesOfDeletionEntriesOnly) {
+TEST_F(PendingRenamesTest, SweepDeletesFreeFilesOfOurDeletionEntriesOnly) {
   auto& files = machine().files();
+  files.AddFile(u"C:\\d\\other.dll");  // another program's deletion: left to the boot
   files.AddFile(u"C:\\d\\first.dll");
   files.AddFile(u"C:\\d\\renamed.dll");
   files.AddFile(u"C:\\d\\target.dll");
   files.AddFile(u"C:\\d\\last.dll");
   SetStrings({u"\\??\\C:\\d\\first.dll", u"", u"\\??\\C:\\d\\held.dll", u"",
               u"\\??\\C:\\d\\renamed.dll", u"\\??\\C:\\d\\target.dll", u"\\??\\C:\\d\\gone.dll",
-              u"", u"C:\\d\\last.dll", u""});
+              u"", u"C:\\d\\last.dll", u"", u"\\??\\C:\\d\\other.dll", u""});
   std::vector<BYTE> stored = StoredBytes();
   ReadPendingRenames(table);
-  SweepPendingRenames(table);
+  const WCHAR* ours[] = {L"C:\\D\\First.dll", L"C:\\d\\held.dll", L"C:\\d\\renamed.dll",
+                         L"C:\\d\\gone.dll", L"C:\\d\\last.dll"};
+  SweepPendingRenames(table, ours, 5);
   EXPECT_EQ(Listed(), (Entries{{"\\??\\C:\\d\\first.dll", 0},
                                {"(none)", 0},
                                {"\\??\\C:\\d\\held.dll", 1},
@@ -177,7 +180,10 @@ TEST_F(PendingRenamesTest, SweepDeletesFreeFilesOfDeletionEntriesOnly) {
                                {"\\??\\C:\\d\\gone.dll", 0},
                                {"(none)", 0},
                                {"C:\\d\\last.dll", 0},
+                               {"(none)", 0},
+                               {"\\??\\C:\\d\\other.dll", 1},
                                {"(none)", 0}}));
+  EXPECT_TRUE(files.Exists(u"C:\\d\\other.dll"));
   EXPECT_FALSE(files.Exists(u"C:\\d\\first.dll"));
   EXPECT_TRUE(files.Exists(u"C:\\d\\held.dll"));
   EXPECT_TRUE(files.Exists(u"C:\\d\\renamed.dll"));
@@ -307,7 +313,8 @@ TEST_F(PendingRenamesTest, MatchesTheLayoutOfTheRealPlatform) {
                       {"\\??\\C:\\probe\\sub", 0},      {"(none)", 0}};
   EXPECT_EQ(Read(), expected);
   files.Hold(u"C:\\probe\\held.dll");
-  SweepPendingRenames(table);
+  const WCHAR* ours[] = {L"C:\\probe\\del.dll", L"C:\\probe\\ren.dll", L"C:\\probe\\held.dll"};
+  SweepPendingRenames(table, ours, 3);
   expected[0].second = 0;
   EXPECT_EQ(Listed(), expected);
   EXPECT_FALSE(files.Exists(u"C:\\probe\\del.dll"));

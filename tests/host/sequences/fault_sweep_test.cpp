@@ -4,6 +4,7 @@
 
 #include <map>
 #include <set>
+#include <tuple>
 #include <vector>
 
 #include "sequence_fixture.h"
@@ -63,6 +64,7 @@ const std::map<std::string, DWORD> kCallErrors = [] {
         "RegFlushKey",
         "RegOpenKeyExA",
         "RegOpenKeyExW",
+        "RegQueryInfoKeyW",
         "RegSetValueExA",
         "RegSetValueExW",
         "SetFileInformationByHandle",
@@ -91,6 +93,17 @@ const std::map<std::string, DWORD> kCallErrors = [] {
       {ERROR_INVALID_HANDLE,
        {"WaitForSingleObject", "GetStdHandle", "GetFileType", "SetNamedPipeHandleState"}},
       {ERROR_DISK_FULL, {"WriteFile"}},
+      // Sessions and tokens: the companion's start and stop as another user.
+      {0,
+       {"WTSFreeMemory", "DestroyEnvironmentBlock", "GetCurrentProcessId", "GetSidSubAuthority",
+        "GetSidSubAuthorityCount"}},
+      {ERROR_NOT_ENOUGH_MEMORY, {"CreateEnvironmentBlock"}},
+      {ERROR_ACCESS_DENIED, {"WTSEnumerateSessionsW", "OpenProcess", "CreateProcessWithTokenW"}},
+      {ERROR_PRIVILEGE_NOT_HELD, {"CreateProcessAsUserW"}},
+      {ERROR_NO_TOKEN, {"WTSQueryUserToken"}},
+      {ERROR_INVALID_WINDOW_HANDLE, {"GetShellWindow", "GetWindowThreadProcessId"}},
+      {ERROR_FILE_NOT_FOUND, {"OpenMutexW"}},
+      {ERROR_INVALID_HANDLE, {"GetExitCodeProcess"}},
   };
   std::map<std::string, DWORD> errors;
   for (const auto& [error, functions] : groups) {
@@ -140,18 +153,17 @@ class FaultSweepTest : public SequenceTest {
     }
   }
   void CompanionRuns() { Run("install"); }
-  // Two printers of ours with settings, A the default, and the record of a third that an
+  // Printers of ours with settings, A the default, and the record of a third that an
   // unfinished reinstall took out.
   void OursWithSettings() {
     Run("install");
     spooler().printers.clear();
-    for (const char* name : {"A", "B"}) {
+    for (const auto& [name, key] : kOurs) {
       winsim::SpoolerPrinter& printer =
           spooler().AddPrinter(Widen(name), u"vexaWriter printer", u"vexaWriter:");
-      winsim::Spooler::SetStringData(printer, "PrinterDriverData", "SubKey",
-                                     "key" + std::string(name));
-      printer.comment = Widen("comment " + std::string(name));
-      printer.location = Widen("room " + std::string(name));
+      winsim::Spooler::SetStringData(printer, "PrinterDriverData", "SubKey", key);
+      printer.comment = Widen("comment " + name);
+      printer.location = Widen("room " + name);
     }
     spooler().defaultPrinter = u"A";
     machine().registry().SetString(HKEY_LOCAL_MACHINE, kRecordsKey + u"\\C", u"SubKey", u"keyC");
@@ -174,6 +186,26 @@ class FaultSweepTest : public SequenceTest {
     machine().processes().standardOutput =
         CreateFileW(L"C:\\pipe", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     stagedHandles_ = 1;
+  }
+  // The system account, as under fleet tools, with a user's companion in the console session
+  // and another user's in a remote one.
+  void SystemWithUsers() {
+    Run("install");
+    AsSystemWithUsers();
+  }
+  void AsSystemWithUsers() {
+    machine().processes().LogOn(2, WTSActive, winsim::Token::StandardUser());
+    winsim::TrayCompanion().RunAs(machine(), kTrayPath,
+                                  *machine().processes().FindSession(2)->user);
+    machine().processes().token = winsim::Token::SystemAccount();
+  }
+  // An administrator elevated on a standard user's desktop, whose companion runs.
+  void OverTheShoulder() {
+    machine().processes().LogOn(1, WTSActive, winsim::Token::StandardUser());
+    winsim::TrayCompanion().RunAs(machine(), kTrayPath,
+                                  *machine().processes().FindSession(1)->user);
+    machine().processes().token =
+        winsim::Token::SplitAdministrator("S-1-5-21-1004336348-1177238915-682003330-500");
   }
   // As on Wine 8.0: the run lock under its Global\ name.
   void NoPrivateNamespaces() {
@@ -243,9 +275,10 @@ class FaultSweepTest : public SequenceTest {
     return "";
   }
 
-  // Without its arguments the program knows no mode to run.
-  bool AnswersAsTheModeMay(const std::string& mode, const std::string& fn, int exitCode) {
-    if (fn == "CommandLineToArgvW") return exitCode == 6;
+  // Without its arguments the program knows no mode to run; a later split is a session stop's.
+  bool AnswersAsTheModeMay(const std::string& mode, const std::string& fn, unsigned nth,
+                           int exitCode) {
+    if (fn == "CommandLineToArgvW" && nth == 1) return exitCode == 6;
     return kModes.at(mode).count(exitCode) != 0;
   }
 
@@ -269,6 +302,8 @@ class FaultSweepTest : public SequenceTest {
     }
     uint64_t start = machine().ElapsedMilliseconds();
     std::map<std::string, bool> printersBefore = PrintersOfOurs();
+    const WideText logFile = u"C:\\Users\\admin\\AppData\\Local\\Temp\\vexaWriter-setup.log";
+    size_t logBefore = files().Contents(logFile).size();
     Outcome outcome = RunLogged(mode);
     ++runs_;
     int& cleanExitCode = cleanExitCodes_[{mode, state.name}];
@@ -282,6 +317,10 @@ class FaultSweepTest : public SequenceTest {
     // A window without its text (SetDlgItemTextW failed) shows no log to check.
     bool logShown = outcome.log != "(no window)" && !outcome.log.empty();
     bool errorLine = outcome.log.find("Error(") != std::string::npos;
+    // After its header, the file's entry is the log up to where a write failed, without a hole.
+    std::string file = files().Contents(logFile).substr(logBefore);
+    file.erase(0, std::min(file.find("====\r\n") + 6, file.size()));
+    std::string entry = outcome.log + "Exit code " + std::to_string(outcome.exitCode) + "\r\n";
     if (machine().OutstandingGlobalBlocks() + machine().OutstandingLocalBlocks() != 0) {
       problem = "blocks left";
     } else if (machine().OpenHandleCount() != stagedHandles_) {
@@ -291,13 +330,15 @@ class FaultSweepTest : public SequenceTest {
                 machine().mutexes().OwnedBy(winsim::Processes::kProgramProcessId)[0];
     } else if (machine().ElapsedMilliseconds() - start > wait_bounds::ForMode(mode)) {
       problem = "waited " + std::to_string(machine().ElapsedMilliseconds() - start) + " ms";
-    } else if (!AnswersAsTheModeMay(mode, fn, outcome.exitCode) ||
+    } else if (!AnswersAsTheModeMay(mode, fn, nth, outcome.exitCode) ||
                (logShown && (outcome.exitCode == 100) != errorLine)) {
       problem = "exit code " + std::to_string(outcome.exitCode) + " against the log";
     } else if (!forGood && kRetriedCalls.count(fn) != 0 && outcome.exitCode != cleanExitCode) {
       problem = "exit code " + std::to_string(outcome.exitCode) + " after a failure retried past";
     } else if (outcome.log.find("Error(20)") != std::string::npos) {
       problem = "an install refused on a Windows that can run it";
+    } else if (logShown && entry.compare(0, file.size(), file) != 0) {
+      problem = "the log file's entry is no prefix of the log:\n" + file;
     } else if (logShown) {
       problem = IndentationProblem(mode, outcome.log, fn.empty());
     }
@@ -332,6 +373,9 @@ class FaultSweepTest : public SequenceTest {
     return text;
   }
 
+  // The last two at the limits: the longest settings key and the longest name a record holds.
+  static inline const std::vector<std::pair<std::string, std::string>> kOurs = {
+      {"A", "keyA"}, {"B", "keyB"}, {"K", std::string(63, 'k')}, {std::string(255, 'L'), "keyL"}};
   static inline const WideText kRecordsKey =
       u"Software\\Morvane Software KFT\\vexaWriter\\SavedPrinters";
   std::map<std::string, std::map<std::string, std::set<size_t>>> headingDepths_;
@@ -350,7 +394,9 @@ TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) 
       {"a running companion", &FaultSweepTest::CompanionRuns},
       {"no private namespaces", &FaultSweepTest::NoPrivateNamespaces},
       {"captured, log folder taken", &FaultSweepTest::CapturedAndFolderTaken},
-      {"protected print off", &FaultSweepTest::ProtectedPrintOff}};
+      {"protected print off", &FaultSweepTest::ProtectedPrintOff},
+      {"the system account", &FaultSweepTest::SystemWithUsers},
+      {"over the shoulder", &FaultSweepTest::OverTheShoulder}};
   // The runs without a fault first: they fix where each heading opens.
   std::map<std::pair<std::string, std::string>, std::map<std::string, unsigned>> calls;
   for (const auto& [mode, codes] : kModes) {
@@ -388,22 +434,27 @@ TEST_F(FaultSweepTest, EveryFailingCallEndsCleanlyInTimeAndIsToldByTheExitCode) 
 // again to its end: the reinstall puts back every printer with its settings and the default, the
 // uninstall leaves nothing of ours, and neither leaves a record.
 TEST_F(FaultSweepTest, ARunEndedAtAnyCallLosesNothingOnceRunAgain) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"install",
-       "monitor, driver, monitor file, companion, A [keyA] comment A / room A (default), B [keyB] "
-       "comment B / room B, "
-       "C [keyC] room C / , "},
-      {"uninstall", ""}};
+  std::string installed = "monitor, driver, monitor file, companion, ";
+  for (const auto& [name, key] : kOurs) {
+    installed += name + " [" + key + "] comment " + name + " / room " + name +
+                 (name == "A" ? " (default), " : ", ") +
+                 (name == "B" ? "C [keyC] room C / , " : "");
+  }
+  // The system account's runs stop and start the users' companions in their sessions.
+  const std::tuple<const char*, std::string, bool> rows[] = {
+      {"install", installed, false}, {"uninstall", "", false}, {"install", installed, true}};
   unsigned runs = 0;
   unsigned lost = 0;
-  for (const auto& [mode, expected] : rows) {
+  for (const auto& [mode, expected, system] : rows) {
     OursWithSettings();
+    if (system) AsSystemWithUsers();
     uint64_t first = machine().TotalCalls();
     Run(mode);
     uint64_t calls = machine().TotalCalls() - first;
     for (uint64_t nth = 1; nth <= calls; ++nth) {
       StartOver();
       OursWithSettings();
+      if (system) AsSystemWithUsers();
       machine().EndProgramAtCall(nth);
       Run(mode);
       EXPECT_EQ(machine().OpenHandleCount() + machine().OutstandingGlobalBlocks(), 0u) << nth;

@@ -34,7 +34,7 @@ TEST_F(ReinstallSequenceTest, ACleanMachineGetsMonitorDriverOnePrinterAndTheComp
   EXPECT_EQ(install.log, ExpectedLog("clean_install.log"));
   EXPECT_EQ(
       State(),
-      (EndState{{"vexaWriter on vexaWriter:"}, true, true, R"(C:\vexa\vextray.exe)", true, ""}));
+      (EndState{{"vexaWriter on vexaWriter:"}, true, true, R"("C:\vexa\vextray.exe")", true, ""}));
   ASSERT_EQ(machine().processes().launches.size(), 1u);
   EXPECT_EQ(Utf8(machine().processes().launches[0].commandLine), R"("C:\vexa\vextray.exe")");
   EXPECT_EQ(SpoolerStops(), 0u);
@@ -191,9 +191,13 @@ TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecord
   spooler().AddPrinter(u"A", u"vexaWriter printer", u"vexaWriter:");
   spooler().AddDriver(u"Generic / Text Only");
   spooler().AddPrinter(u"D", u"Generic / Text Only", u"LPT1:");
+  // And a record of E, which the user has made again since, with its settings.
+  winsim::SpoolerPrinter& e = spooler().AddPrinter(u"E", u"vexaWriter printer", u"vexaWriter:");
+  winsim::Spooler::SetStringData(e, "PrinterDriverData", "SubKey", "keyE");
+  e.comment = u"mine";
   const WideText records = u"Software\\Morvane Software KFT\\vexaWriter\\SavedPrinters";
   winsim::Registry& registry = machine().registry();
-  for (const char* name : {"A", "C", "D"}) {
+  for (const char* name : {"A", "C", "D", "E"}) {
     registry.SetString(HKEY_LOCAL_MACHINE, records + u"\\" + Widen(name), u"SubKey",
                        Widen(std::string("key") + name));
     registry.SetString(HKEY_LOCAL_MACHINE, records + u"\\" + Widen(name), u"Comment",
@@ -202,7 +206,10 @@ TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecord
   registry.SetValue(HKEY_LOCAL_MACHINE, records + u"\\A", u"Default", REG_DWORD, {1, 0, 0, 0});
   // The record of the printer this run takes out, as it stands while printers are added.
   std::string recorded;
+  std::vector<size_t> recordsLeft;  // at each printer added: each printer back drops its record
   spooler().onAddPrinter = [&](const PRINTER_INFO_2W&) {
+    recordsLeft.push_back(
+        registry.SubKeys(winsim::Registry::FullPath(HKEY_LOCAL_MACHINE, records)).size());
     if (!recorded.empty()) return;
     for (const char16_t* value : {u"SubKey", u"Comment", u"Location", u"Default"}) {
       const auto* data = registry.GetValue(HKEY_LOCAL_MACHINE, records + u"\\vexaWriter", value);
@@ -216,6 +223,7 @@ TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecord
   Outcome install = RunLogged("in_notray");
   EXPECT_EQ(install.exitCode, 1) << install.log;
   EXPECT_EQ(recorded, "1:keyV 1: 1:lobby 4: ");
+  EXPECT_EQ(recordsLeft, (std::vector<size_t>{5, 4, 3, 2}));
   EXPECT_EQ(Count(install.log,
                   "Printer A gets back the settings saved by a run that did not "
                   "finish\r\n  "),
@@ -223,14 +231,15 @@ TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecord
   EXPECT_EQ(Count(install.log, "Printer C was removed by a run that did not finish, it comes back"),
             1u);
   EXPECT_EQ(Count(install.log, "Printer D "), 0u);
-  EXPECT_EQ(
-      Printers(),
-      (Names{"D on LPT1:", "vexaWriter on vexaWriter:", "C on vexaWriter:", "A on vexaWriter:"}));
+  EXPECT_EQ(Count(install.log, "Printer E "), 0u);
+  EXPECT_EQ(Printers(), (Names{"D on LPT1:", "E on vexaWriter:", "vexaWriter on vexaWriter:",
+                               "C on vexaWriter:", "A on vexaWriter:"}));
+  EXPECT_EQ(Utf8(spooler().FindPrinter(u"E")->comment), "mine");
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"A")->comment), "desk A");
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"C")->comment), "desk C");
   EXPECT_EQ(Utf8(spooler().FindPrinter(u"vexaWriter")->location), "lobby");
   EXPECT_EQ(Utf8(spooler().defaultPrinter), "A");
-  EXPECT_FALSE(registry.KeyExists(HKEY_LOCAL_MACHINE, records));
+  EXPECT_FALSE(registry.KeyExists(HKEY_LOCAL_MACHINE, u"Software\\Morvane Software KFT"));
 }
 
 }  // namespace

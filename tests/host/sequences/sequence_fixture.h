@@ -19,6 +19,7 @@ using winsim::WideText;
 
 constexpr char16_t kPackageDir[] = u"C:\\vexa\\drv\\";
 constexpr char16_t kTrayPath[] = u"C:\\vexa\\vextray.exe";
+constexpr char16_t kInstallerPath[] = u"C:\\vexa\\drv\\zqvinst64.exe";
 constexpr char16_t kSystemMonitorDll[] = u"C:\\Windows\\system32\\zqvmon64.dll";
 constexpr char16_t kRunKeyPath[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
@@ -41,6 +42,14 @@ class SequenceTest : public EntryTest {
     files().AddDirectory(u"C:\\windows\\system32\\spool\\drivers\\x64\\3");
     machine().registry().CreateKey(HKEY_LOCAL_MACHINE, kRunKeyPath);
     winsim::TrayCompanion().InstallAt(machine(), kTrayPath);
+    // The installer started by itself runs its own entry point, in its own time.
+    files().AddFile(kInstallerPath, "MZ");
+    machine().processes().RegisterProgram(kInstallerPath, [](DWORD processId) {
+      winsim::Machine::Current().processes().RunInOwnTime(processId, [] {
+        return static_cast<DWORD>(
+            wWinMain(winsim::Processes::ProgramModule(), nullptr, nullptr, 1));
+      });
+    });
   }
 
   struct Outcome {

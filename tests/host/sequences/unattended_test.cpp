@@ -62,6 +62,10 @@ enum Planted {
   kFileLink,                // the log is a symbolic link to another file
   kFileOfAnother,           // the log belongs to another account
   kOplocked,                // the log holds an opportunistic lock whose holder never lets go
+  kOtherCase,               // the temporary folder reported in other letter case
+  kInheritOnlyUsers,        // Users may write in the folders made inside it, only
+  kWriteDacOfAnother,       // another account may change the folder's access list
+  kWriteOwnerOfAnother,     // ... or take it over
   kSystemTemp,              // the system account, with the system-only temporary folder unused
   kSystemNoTemp2,           // the system account, on a system without it: the program's own folder
   kProgramFolderOk,         // ... which exists already, owned by Administrators
@@ -111,6 +115,14 @@ class LogFileTest : public SequenceTest, public ::testing::WithParamInterface<Lo
     }
     if (setup == kReadOnly) files().DenyWritesIn(kTemp);
     if (setup == kOthersWrite) files().AllowWrites(kTemp, winsim::kUsersSid);
+    if (setup == kOtherCase) processes.tempDirectory = u"c:\\USERS\\Admin\\appdata\\local\\temp\\";
+    const winsim::AccessEntry added[] = {
+        {winsim::kUsersSid, FILE_ALL_ACCESS, CONTAINER_INHERIT_ACE | INHERIT_ONLY_ACE, 0},
+        {kOtherUser, WRITE_DAC, 0, 0},
+        {kOtherUser, WRITE_OWNER, 0, 0}};
+    if (setup >= kInheritOnlyUsers && setup <= kWriteOwnerOfAnother) {
+      files().Find(kTemp)->access.push_back(added[setup - kInheritOnlyUsers]);
+    }
     return system ? kProgramFolder : kTemp;
   }
   // The folder the program made in place of its own, as it recorded it; empty for none.
@@ -262,6 +274,10 @@ INSTANTIATE_TEST_SUITE_P(
         LogFileCase{"captured, no log file", kReadOnly, 0, {{"install", 1}}, false, kCapturedFile},
         LogFileCase{
             "captured by an unread pipe", kWritable, 0, {{"install", 1}}, true, kUnreadPipe},
-        LogFileCase{"failing standard output", kWritable, 0, {{"un", 2}}, true, kFailingHandle}));
+        LogFileCase{"failing standard output", kWritable, 0, {{"un", 2}}, true, kFailingHandle},
+        LogFileCase{"folder in other letter case", kOtherCase, 10, {{"install", 1}}, true},
+        LogFileCase{"Users inherit only", kInheritOnlyUsers, 0, {{"install", 1}}, true},
+        LogFileCase{"another may change access", kWriteDacOfAnother, 0, {{"install", 1}}, false},
+        LogFileCase{"another may take it", kWriteOwnerOfAnother, 0, {{"install", 1}}, false}));
 
 }  // namespace

@@ -46,6 +46,11 @@ TEST_F(UninstallSequenceTest, EverythingOfOursGoesAndASecondUninstallFindsNothin
   machine().spooler().AddPrinter(u"Laser", u"Generic / Text Only", u"LPT1:");
   ASSERT_EQ(Run("install"), 1);
   ASSERT_TRUE(CompanionRunning());
+  // An unfinished reinstall's record, beside another program's value in the vendor's key.
+  const WideText vendor = u"Software\\Morvane Software KFT\\vexaWriter";
+  machine().registry().SetString(HKEY_LOCAL_MACHINE, vendor + u"\\SavedPrinters\\X", u"SubKey",
+                                 u"keyX");
+  machine().registry().SetString(HKEY_LOCAL_MACHINE, vendor, u"Other", u"kept");
   for (int run = 0; run < 2; ++run) {
     EXPECT_EQ(Run("uninstall"), 2) << run;
     EXPECT_FALSE(OurMonitorRegistered());
@@ -60,6 +65,8 @@ TEST_F(UninstallSequenceTest, EverythingOfOursGoesAndASecondUninstallFindsNothin
     EXPECT_FALSE(CompanionRunning());
     EXPECT_FALSE(files().Exists(kTrayPath));
     EXPECT_EQ(RunValue(), "(none)");
+    EXPECT_FALSE(machine().registry().KeyExists(HKEY_LOCAL_MACHINE, vendor + u"\\SavedPrinters"));
+    EXPECT_NE(machine().registry().GetValue(HKEY_LOCAL_MACHINE, vendor, u"Other"), nullptr);
   }
 }
 
@@ -91,6 +98,10 @@ TEST_F(UninstallSequenceTest, AHeldMonitorDllIsRetriedWithTheSpoolerStoppedThenS
     EXPECT_EQ(Count(uninstall.log, "#Restart Spooler"), c.spoolerStops) << c.what;
     EXPECT_EQ(MonitorDllExists(), c.dllLeft) << c.what;
     EXPECT_FALSE(OurMonitorRegistered()) << c.what;
+    if (c.dllLeft) {  // scheduled: a second uninstall before the boot leaves it to the boot
+      EXPECT_EQ(Run("uninstall"), 2);
+      EXPECT_EQ(SpoolerStops() - stopsBefore, c.spoolerStops);
+    }
     files().ReleaseHold(kSystemMonitorDll);
     files().Remove(kSystemMonitorDll);
   }

@@ -25,7 +25,7 @@ TEST_F(WorkingDirectoryTest, InstallAndUninstallDoNotDependOnTheCurrentDirectory
               files().Contents(WideText(kPackageDir) + u"zqvmon64.dll"));
     EXPECT_EQ(files().Contents(u"C:\\windows\\system32\\spool\\drivers\\x64\\3\\zqvdrv64.dll"),
               files().Contents(WideText(kPackageDir) + u"zqvdrv64.dll"));
-    EXPECT_EQ(RunValue(), Utf8(kTrayPath));
+    EXPECT_EQ(RunValue(), "\"" + Utf8(kTrayPath) + "\"");
     ASSERT_FALSE(machine().processes().launches.empty());
     EXPECT_EQ(Utf8(machine().processes().launches.back().imagePath), Utf8(kTrayPath));
 

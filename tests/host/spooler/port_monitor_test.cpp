@@ -107,6 +107,10 @@ TEST_F(PortMonitorTest, TheBuildCheckKeepsOnlyCompatibleMonitors) {
        "Version (2609) is compatible, proceed without uninstall\r\n"
        "  InstallMonitor == 1, CopyMonitor == 0",
        1, 0, true},
+      {true, 2605,
+       "Version (2605) is compatible, proceed without uninstall\r\n"
+       "  InstallMonitor == 0, CopyMonitor == 1",
+       0, 1, true},  // the oldest compatible build
       {true, 2604,
        "Version (2604) is not supported, proceed with reinstall\r\n  Monitor was removed :)", 1, 1,
        false},
@@ -160,7 +164,8 @@ TEST_F(PortMonitorTest, AfterAFailedListingTheSpoolerTellsWhetherOursIsThere) {
     unsigned refusals;
     bool removed;
     int errors;
-  } cases[] = {{true, 0, true, 0}, {true, 3, false, 1}, {false, 0, false, 0}};
+    bool dllLeft;  // only a listing that shows the monitor gone lets the DLL go without it
+  } cases[] = {{true, 0, true, 0, false}, {true, 3, false, 1, true}, {false, 0, false, 0, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.registered ? c.refusals : 99);
     Stage(2609, c.registered);
@@ -170,6 +175,7 @@ TEST_F(PortMonitorTest, AfterAFailedListingTheSpoolerTellsWhetherOursIsThere) {
     EXPECT_EQ(Has("  Can't delete monitor and monitor was not found. So everything should be ok"),
               !c.registered);
     EXPECT_EQ(state.errorCount, c.errors);
+    EXPECT_EQ(files().Exists(Widen(kMonitorDll)), c.dllLeft);
   }
 }
 
@@ -179,6 +185,7 @@ TEST_F(PortMonitorTest, OurPortEntryGoesToFileAndComesBackExactly) {
     const char* port;
     const char* moved;             // null: not ours, not touched
     const char* edited = nullptr;  // the record's text changed between removal and install
+    bool moveFails = false;        // the spooler refuses the move
   } cases[] = {
       {"vexaWriter:", "file:"},
       {"LPT1:,vexaWriter:", "LPT1:,file:"},
@@ -187,12 +194,18 @@ TEST_F(PortMonitorTest, OurPortEntryGoesToFileAndComesBackExactly) {
       {"XvexaWriter:", nullptr},
       {"vexaWriter:x,LPT1:", nullptr},
       {"LPT1:,vexaWriter:", "LPT1:,file:", "file:,LPT1:"},
+      {"vexaWriter:", "file:", nullptr, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.port);
     Stage(2609);
     Printers({"LPT1:", c.port});
+    if (c.moveFails) Fail("SetPrinterW", 1, ERROR_ACCESS_DENIED);
     Remove(1);
+    if (c.moveFails) {  // the port stays in use: error 12
+      EXPECT_EQ(LogFrom("SetPrinter").rfind("  SetPrinter(P1) - failed\r\n  #Restart", 0), 0u);
+      continue;
+    }
     const char* moved = c.moved != nullptr ? c.moved : c.port;
     EXPECT_EQ(Port(1), moved);
     EXPECT_EQ(SpoolerPort("P1"), moved);
@@ -246,6 +259,12 @@ TEST_F(PortMonitorTest, ARecordWithoutDllNameDeletesNothing) {
   spooler().monitors[1].dllName.clear();
   Remove();
   EXPECT_TRUE(Has("  Auto calculated monitor file name: C:\\Windows\\system32\\"));
+  // Nor does a name without the system directory, which the working directory would complete.
+  for (bool registered : {true, false}) {
+    Stage(2609, registered);
+    state.systemDir.Release();
+    Remove();
+  }
   EXPECT_EQ(machine().CallCount("DeleteFileW"), 0u);
 }
 

@@ -164,6 +164,9 @@ TEST_F(RemoveAllPrintersTest, OnlyPrintersOfExactlyOurDriverGoAndAreSavedInRever
   spooler().AddPrinter(u"Cased", u"VexaWriter printer", u"LPT1:");
   spooler().AddPrinter(u"Longer", u"vexaWriter printer 2", u"LPT1:");
   spooler().AddConnection(u"\\\\srv", u"Shared", u"vexaWriter printer", u"vexaWriter:");
+  // Marked by its server name alone.
+  spooler().AddConnection(u"\\\\srv", u"Named", u"vexaWriter printer", u"").attributes =
+      PRINTER_ATTRIBUTE_LOCAL;
   Run();
   EXPECT_EQ(Log(), JoinLines({
                        "  #DeleteAllPrinters",
@@ -174,10 +177,11 @@ TEST_F(RemoveAllPrintersTest, OnlyPrintersOfExactlyOurDriverGoAndAreSavedInRever
                        "    #DeletePrinter(B)",
                        "      OK",
                        "    Printer \\\\srv\\Shared is a connection to a print server, it stays",
+                       "    Printer \\\\srv\\Named is a connection to a print server, it stays",
                    }));
   EXPECT_EQ(state.errorCount, 0);
   EXPECT_EQ(Saved(), (Names{"B=key-b", "A2=key-a"}));
-  EXPECT_EQ(Remaining(), (Names{"Laser", "Cased", "Longer", "\\\\srv\\Shared"}));
+  EXPECT_EQ(Remaining(), (Names{"Laser", "Cased", "Longer", "\\\\srv\\Shared", "\\\\srv\\Named"}));
   // The nodes point into the snapshot, which still describes the removed printers.
   EXPECT_EQ(state.savedPrinters->printer, &state.printers.records[3]);
 }

@@ -30,7 +30,7 @@ void PrintTo(const PathCase& c, std::ostream* os) {
 
 class StartTrayPathTest : public StartTrayTest, public ::testing::WithParamInterface<PathCase> {};
 
-TEST_P(StartTrayPathTest, RegistersThePathUnquotedAndStartsItQuotedAndShown) {
+TEST_P(StartTrayPathTest, RegistersThePathQuotedAndStartsItQuotedAndShown) {
   const PathCase& c = GetParam();
   InstallerIn(c.moduleDir);
   bool bare = c.registered.find('\\') == std::string::npos;
@@ -41,8 +41,8 @@ TEST_P(StartTrayPathTest, RegistersThePathUnquotedAndStartsItQuotedAndShown) {
   const winsim::Registry::Value* value = RunValue();
   ASSERT_NE(value, nullptr);
   EXPECT_EQ(value->type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(value->data.size(), (c.registered.size() + 1) * 2) << "with its terminator";
-  EXPECT_EQ(Utf8(reinterpret_cast<const WCHAR*>(value->data.data())), c.registered);
+  EXPECT_EQ(value->data.size(), (c.registered.size() + 3) * 2) << "with its terminator";
+  EXPECT_EQ(Utf8(reinterpret_cast<const WCHAR*>(value->data.data())), '"' + c.registered + '"');
   ASSERT_EQ(processes().launches.size(), 1u);
   const winsim::Processes::Launch& launch = processes().launches[0];
   EXPECT_EQ(Utf8(launch.commandLine), c.commandLine);

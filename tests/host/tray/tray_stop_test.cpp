@@ -59,6 +59,7 @@ const char kGoneFile[] = "C:\\Apps\\Printer\\old.exe";
 const char kGoneDirectory[] = "C:\\Gone\\vextray.exe";
 const char kSameFileOtherCase[] = "c:\\apps\\PRINTER\\VEXTRAY.EXE";
 const char kOtherFile[] = "C:\\Apps\\vextray.exe";
+const char kQuotedTrayFile[] = "\"C:\\Apps\\Printer\\vextray.exe\"";
 const auto kQuits = Companion(OnQuit::ReleaseAndEnd, 0);
 
 INSTANTIATE_TEST_SUITE_P(
@@ -86,7 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
         StopCase{"LockedTwice", std::nullopt, kTrayFile, nullptr, 2, 200, 2, 0, 3, false, false},
         StopCase{"KeepsTheFileRegisteredAgain", kQuits, kTrayFile, kSameFileOtherCase, 0, 0, 0, 1,
                  0, true, false},
-        StopCase{"KeepsOnlyThatFile", kQuits, kTrayFile, kOtherFile, 0, 0, 0, 1, 1, false, false}),
+        StopCase{"KeepsOnlyThatFile", kQuits, kTrayFile, kOtherFile, 0, 0, 0, 1, 1, false, false},
+        StopCase{"Quoted", kQuits, kQuotedTrayFile, nullptr, 0, 0, 0, 1, 1, false, false},
+        StopCase{"QuotedKeepsTheFileRegisteredAgain", kQuits, kQuotedTrayFile, kSameFileOtherCase,
+                 0, 0, 0, 1, 0, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TrayTest, ARunValueFillingTheWholeReadIsEndedBeforeUse) {

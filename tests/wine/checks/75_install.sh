@@ -22,7 +22,7 @@ expect_installed() {  # expect_installed what
     "$1: driver"
   expect_eq "$(spool_state printer)" "printer|vexaWriter|vexaWriter:|vexaWriter printer|||RAW||" \
     "$1: printers"
-  expect_line "run|C:\\vexa\\vextray.exe" "$1: Run value"
+  expect_line "run|\"C:\\vexa\\vextray.exe\"" "$1: Run value"
   expect_line "tray|mutex=1|window=1" "$1: companion running"
   expect_files present "$1" "${PRODUCT_FILES[@]}" vexa/vextray.exe
   expect_files absent "$1: staged copies" windows/system32/spool/drivers/x64/zqvdrv64.dll \

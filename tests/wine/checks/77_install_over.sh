@@ -11,7 +11,8 @@
 # Between them, an install ended by force (kill -9) once it has deleted the printers and the
 # driver's files: it leaves records of both printers in HKLM and its log on disk up to its last
 # line, and the next install brings both back with their settings and the default, one log line
-# each, and leaves no record.
+# each, and leaves no record, also of a 63-character settings key (the second printer's). The
+# uninstall at the end leaves no key of the vendor's in HKLM, as there was none before.
 source "$(dirname "$0")/../lib.sh"
 [ -n "${DISPLAY:-}" ] || fail "needs a display (run.sh starts Xvfb)"
 wine_new_prefix 77_install_over
@@ -20,10 +21,13 @@ wine_start_session
 wine_install_package
 wine_install_tools
 wine_use_forwarder
+vendor='HKLM\Software\Morvane Software KFT'
+wine reg query "$vendor" >/dev/null 2>&1 && fail "a vendor key before the install"
+key63=key-two-$(printf 'x%.0s' $(seq 55))
 stage_installation \
   "vexaWriter vexaWriter: 'vexaWriter printer' comment='Front desk' location='Room 1' subkey=key-one" \
-  "'vexaWriter 2' LPT1:,vexaWriter: 'vexaWriter printer' comment=Back location='Room 2' subkey=key-two default"
-spool_inspect mark key-one + mark key-two || fail "staging the settings keys failed"
+  "'vexaWriter 2' LPT1:,vexaWriter: 'vexaWriter printer' comment=Back location='Room 2' subkey=$key63 default"
+spool_inspect mark key-one + mark "$key63" || fail "staging the settings keys failed"
 read_state
 expect_line "default|vexaWriter 2" "staged default"
 office=$(spool_state printer | grep '^printer|Office|')
@@ -33,13 +37,13 @@ expect_run 1 "install over an installation"
 wait_for_tray "tray|mutex=1|window=1"
 expect_eq "$(spool_state printer)" "$office
 printer|vexaWriter|vexaWriter:|vexaWriter printer|Front desk|Room 1|RAW|key-one|key-one
-printer|vexaWriter 2|vexaWriter:|vexaWriter printer|Back|Room 2|RAW|key-two|key-two" \
+printer|vexaWriter 2|vexaWriter:|vexaWriter printer|Back|Room 2|RAW|$key63|$key63" \
   "printers after the install"
 expect_line "default|vexaWriter 2" "default printer"
 expect_eq "$(spool_state usermark)" "usermark|key-one|deleted=0
-usermark|key-two|deleted=0" "per-user settings keys"
+usermark|$key63|deleted=0" "per-user settings keys"
 expect_line "tray|mutex=1|window=1" "companion running"
-expect_line "run|C:\\vexa\\vextray.exe" "Run value"
+expect_line "run|\"C:\\vexa\\vextray.exe\"" "Run value"
 
 # Two installs started at once, ten times over: the run lock lets one run at a time, so both end
 # well and both printers are there once, with their settings.
@@ -85,7 +89,7 @@ entry=$(last_entry)
 grep -A1 '#DeletePrinter(vexaWriter 2)' <<<"$entry" | grep -qx ' *OK' ||
   fail "the killed run's log on disk lacks its deletions: $entry"
 grep -q '^Exit code' <<<"$entry" && fail "the killed run's log has an exit code: $entry"
-wine reg query "$records" /s | tr -d '\r' | grep -q 'SubKey.*key-two' || fail "no record in HKLM"
+wine reg query "$records" /s | tr -d '\r' | grep -q "SubKey.*$key63\$" || fail "no record in HKLM"
 run_installer install
 expect_run 1 "install after a killed install"
 read_state
@@ -93,7 +97,7 @@ expect_eq "$(last_entry | grep -c 'was removed by a run that did not finish, it 
   "recovery lines in the log of the install after the killed one"
 expect_eq "$(spool_state printer)" "$office
 printer|vexaWriter|vexaWriter:|vexaWriter printer|Front desk|Room 1|RAW|key-one|key-one
-printer|vexaWriter 2|vexaWriter:|vexaWriter printer|Back|Room 2|RAW|key-two|key-two" \
+printer|vexaWriter 2|vexaWriter:|vexaWriter printer|Back|Room 2|RAW|$key63|$key63" \
   "printers after the install that followed a killed one"
 expect_line "default|vexaWriter 2" "default printer after the killed install"
 wine reg query "$records" >/dev/null 2>&1 && fail "records left after the install"
@@ -132,4 +136,5 @@ expect_line "$office" "the other printer is untouched"
 expect_line "run|-" "Run value"
 expect_line "tray|mutex=0|window=0" "companion"
 expect_files absent "uninstall" "${PRODUCT_FILES[@]}" vexa/vextray.exe
+wine reg query "$vendor" >/dev/null 2>&1 && fail "the uninstall left the vendor's key in HKLM"
 echo "install over an installation: ok"

@@ -48,7 +48,7 @@ our_files() {
 expect_installed() {  # expect_installed what
   read_state
   expect_line 'monitor|vexaWriter:|zqvmon64.dll' "$1: monitor"
-  expect_line 'run|C:\Program Files\vexaWriter\vextray.exe' "$1: companion"
+  expect_line 'run|"C:\Program Files\vexaWriter\vextray.exe"' "$1: companion"
   expect_eq "$(spool_state driver | cut -d'|' -f2)" 'vexaWriter printer' "$1: driver"
   expect_eq "$(arp_entries | wc -l)" 1 "$1: Add/Remove Programs entries"
   expect_eq "$(wine reg query "$uninstall_key\\$(arp_entries)" 2>/dev/null | tr -d '\r' |
@@ -180,7 +180,7 @@ echo "left by Wine after the failed install:"
 expect_eq "$(cat "$WINEPREFIX.left")" "monitor|vexaWriter:
 driver|vexaWriter printer
 printer|vexaWriter
-run|C:\Program Files\vexaWriter\vextray.exe
+run|\"C:\Program Files\vexaWriter\vextray.exe\"
 windows/system32/spool/drivers/x64/3/zqvdrv64.dll
 windows/system32/spool/drivers/x64/3/zqvhelp.chm
 windows/system32/spool/drivers/x64/3/zqvui64.dll

@@ -4,7 +4,7 @@
 //   pending_renames_probe rename FROM TO     MoveFileExW(FROM, TO, delay until reboot)
 //   pending_renames_probe raw                the value's type, size and units, "\0" for each zero
 //   pending_renames_probe table              the pending-rename table read from the value
-//   pending_renames_probe sweep              the table after the sweep
+//   pending_renames_probe sweep              the table after the sweep, every file counted ours
 //   pending_renames_probe hold PATH [SECONDS]  opens PATH without delete sharing, prints "held"
 //                                              and keeps it open for SECONDS, or until ended
 //
@@ -134,7 +134,15 @@ int wmain(int argc, WCHAR** argv) {
   if (argc == 2 && (lstrcmpW(argv[1], L"table") == 0 || lstrcmpW(argv[1], L"sweep") == 0)) {
     PendingRenameTable table;
     ReadPendingRenames(table);
-    if (lstrcmpW(argv[1], L"sweep") == 0) SweepPendingRenames(table);
+    if (lstrcmpW(argv[1], L"sweep") == 0) {
+      // Every listed file counts as ours: the probe looks at the sweep's platform calls.
+      const WCHAR* ours[64] = {};
+      int count = 0;
+      for (int p = 0; p < table.count && count < 64; ++p)
+        if (table.paths[2 * p] != nullptr)
+          ours[count++] = PathWithoutObjectPrefix(table.paths[2 * p]);
+      SweepPendingRenames(table, ours, count);
+    }
     PrintTable(table);
     return 0;
   }

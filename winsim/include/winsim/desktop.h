@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "winsim/machine.h"
+#include "winsim/security.h"
 #include "winsim/text.h"
 
 namespace winsim {
@@ -89,9 +90,10 @@ struct ShownDialog {
 
 class Desktop {
  public:
-  // A top-level window of another program. A null actor ignores every message.
+  // A top-level window of another program, in a session's desktop. A null actor ignores every
+  // message.
   HWND AddWindow(const WideText& className, const WideText& title, WindowActor actor = nullptr,
-                 DWORD responseDelayMs = 0);
+                 DWORD responseDelayMs = 0, DWORD session = kProgramSession);
   void DestroyWindow(HWND window);
   bool Exists(HWND window) const;
   size_t WindowCount() const { return windows_.size(); }
@@ -104,8 +106,8 @@ class Desktop {
   // When the next posted message is due; nothing when none waits. Waits run the clock to it.
   std::optional<uint64_t> NextDeliveryTime() const;
   void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  // The topmost top-level window matching class and title (null matches any; letter case is
-  // ignored, as the platform does); null when there is none.
+  // The topmost top-level window of the calling process's session matching class and title (null
+  // matches any; letter case is ignored, as the platform does); null when there is none.
   HWND FindTopLevel(const WCHAR* className, const WCHAR* title) const;
 
   // Every message posted so far, in order.
@@ -137,6 +139,7 @@ class Desktop {
     INT_PTR dialogResult;
     // Edit controls: 32,767 characters until EM_SETLIMITTEXT; 0 for other windows.
     uint64_t textLimit = 0;
+    DWORD session = kProgramSession;
   };
   Window* Lookup(HWND window);
   Window* Control(HWND dialog, int id);

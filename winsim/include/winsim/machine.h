@@ -68,6 +68,9 @@ class Machine {
   // other programs do in their own time); NextTimer says when the next one is due.
   void At(uint64_t at, std::function<void()> action);
   std::optional<uint64_t> NextTimer() const;
+  // Runs another process's code in its own time: the clock is put back afterwards; returns the
+  // elapsed time (ElapsedMilliseconds) the code reached.
+  uint64_t RunAside(const std::function<void()>& run);
   // What Sleep does: counts the sleep and advances the clock.
   void SleepFor(DWORD milliseconds);
   // Total virtual time that has passed through Sleep and waits since the machine was made.

@@ -18,6 +18,11 @@
 
 namespace winsim {
 
+// The name under which a session's object of that name lives: a "Global\\" name is the
+// machine's; a "Local\\" or unprefixed one is the session's own, which for session 0 (the
+// services') is the machine's and for the program's default session is the name itself.
+std::string SessionObjectName(DWORD session, const std::string& name);
+
 class Mutexes {
  public:
   struct Mutex {

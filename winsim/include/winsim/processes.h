@@ -10,6 +10,13 @@
 // running process holds its executable, so deleting the file fails with ERROR_ACCESS_DENIED
 // until it ends; when it ends, its windows go, and the mutexes it still owns are abandoned. A
 // file without registered code starts a process that ends at once with exit code 0.
+//
+// Sessions: each has its state and its logged-on user (none for the services session 0) with
+// the user's shell, a process of the user's token that owns the session's shell window. Every
+// process runs with a token and in that token's session; the program's own is `token`. A
+// process may run "in its own time" (RunInOwnTime): the clock is put back when it returns, so
+// that processes started one after the other are seen to run side by side, and its end is
+// seen at the time it reached.
 #pragma once
 
 #include <functional>
@@ -17,6 +24,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <wtsapi32.h>
 
 #include "winsim/machine.h"
 #include "winsim/security.h"
@@ -26,6 +35,7 @@ namespace winsim {
 
 class Processes {
  public:
+  Processes();
   // The handle the loader passes to the program's entry point for its own executable (its
   // image base). It is not a kernel handle: nothing closes it, so it is not in the handle table.
   static HINSTANCE ProgramModule() {
@@ -107,8 +117,35 @@ class Processes {
   // Makes starting the file run `main`; the file itself is staged in the file system.
   void RegisterProgram(const WideText& path, ProgramMain main);
 
-  // Starts a process of an existing program file, as CreateProcessW or the logon does.
+  // Starts a process of an existing program file, as CreateProcessW or the logon does: with the
+  // program's own token unless another is given.
   DWORD Start(const WideText& imagePath);
+  DWORD Start(const WideText& imagePath, const Token& token, const WideText& commandLine);
+  // For a scripted program that runs the installer's entry point: runs `main` as the process,
+  // with its token and command line in place of the program's, in its own time, and ends the
+  // process with main's result.
+  void RunInOwnTime(DWORD processId, const std::function<DWORD()>& main);
+  // The process's token; null for an unknown process.
+  const Token* TokenOf(DWORD processId) const;
+  // A process that has ended: its exit code and the time (ElapsedMilliseconds) it ended at.
+  bool Ended(DWORD processId, DWORD* exitCode, uint64_t* endedAt) const;
+  // The running processes of a program file, with their tokens.
+  std::vector<std::pair<DWORD, const Token*>> RunningOf(const WideText& imagePath) const;
+
+  struct Session {
+    DWORD id;
+    WTS_CONNECTSTATE_CLASS state;
+    std::shared_ptr<Token> user;  // null: nobody logged on
+    DWORD shellProcessId = 0;     // 0: no shell window
+  };
+  // By default the services session and a console session where the administrator the program
+  // runs as is logged on, unelevated.
+  std::vector<Session> sessions;
+  // Sets the session (made when missing) to the state and user, with the user's shell running.
+  void LogOn(DWORD id, WTS_CONNECTSTATE_CLASS state, const Token& user);
+  const Session* FindSession(DWORD id) const;
+  // What GetCurrentProcessId reports: the program's, or the process run in its own time.
+  DWORD currentProcessId = kProgramProcessId;
   bool IsRunning(DWORD processId) const;
   // Ends a process: its windows are destroyed, its file is let go, the mutexes it owns are
   // abandoned and what it kept open is dropped. Ending an ended process does nothing.
@@ -123,9 +160,12 @@ class Processes {
     WideText commandLine;
     WideText imagePath;  // the file it looked for
     DWORD creationFlags = 0;
-    DWORD startupFlags = 0;  // STARTUPINFOW dwFlags
-    WORD showWindow = 0;     // STARTUPINFOW wShowWindow
-    DWORD processId = 0;     // 0 when the program was not started
+    DWORD startupFlags = 0;        // STARTUPINFOW dwFlags
+    WORD showWindow = 0;           // STARTUPINFOW wShowWindow
+    DWORD processId = 0;           // 0 when the program was not started
+    std::string account;           // the user of the token it was started with
+    WideText desktop;              // STARTUPINFOW lpDesktop; empty when none was given
+    bool userEnvironment = false;  // started with an environment block of CreateEnvironmentBlock
   };
   std::vector<Launch> launches;
 
@@ -137,8 +177,11 @@ class Processes {
  private:
   struct Process {
     WideText imagePath;
+    Token token;
+    WideText commandLine;
     bool running = true;
     DWORD exitCode = STILL_ACTIVE;
+    uint64_t endedAt = 0;
     std::vector<std::shared_ptr<void>> kept;
     std::vector<HWND> windows;
   };

@@ -37,6 +37,8 @@ class Registry {
   // Runs once, inside the next RegQueryValueExW that reads data (after any size query), so a
   // test can change a value between a program's size query and its read.
   std::function<void()> beforeNextDataRead;
+  // Hive flushes done (RegFlushKey calls that succeeded): each writes a whole hive to disk.
+  unsigned flushes = 0;
 
   // Used by the simulated calls.
   struct Key {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,15 +18,28 @@ constexpr const char* kAuthenticatedUsersSid = "S-1-5-11";
 // A standard user of the machine.
 constexpr const char* kStandardUserSid = "S-1-5-21-1004336348-1177238915-682003330-1001";
 
+// The session the program runs in unless a test says otherwise: an interactive one.
+constexpr DWORD kProgramSession = 1;
+
 struct Token {
   std::string user;
   std::vector<std::string> groups;
   std::string defaultOwner;  // an elevated administrator's objects belong to Administrators
+  DWORD session = kProgramSession;
+  DWORD integrity = SECURITY_MANDATORY_HIGH_RID;
+  TOKEN_ELEVATION_TYPE elevation = TokenElevationTypeDefault;
+  // The other half of a split token (the unelevated one of an elevated token, and back).
+  std::shared_ptr<Token> linked;
   bool Holds(const std::string& sid) const;
 
+  // Not split (UAC off): an administrator's token with the rights it always has.
   static Token ElevatedAdministrator();
   static Token StandardUser();
   static Token SystemAccount();  // "S-1-5-18", whose objects it owns itself
+  // An administrator elevated under UAC: the full token, linked to its unelevated half.
+  static Token SplitAdministrator(const std::string& user);
+  // The same account at medium integrity (Administrators only to deny, owner the user).
+  Token Unelevated() const;
 };
 
 struct ObjectSecurity {

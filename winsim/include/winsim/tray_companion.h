@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "winsim/machine.h"
+#include "winsim/security.h"
 #include "winsim/text.h"
 
 namespace winsim {
@@ -32,6 +33,8 @@ struct TrayCompanion {
   void InstallAt(Machine& machine, const WideText& path) const;
   // Installs it and starts an instance now, as the logon would; returns the process id.
   DWORD RunAt(Machine& machine, const WideText& path) const;
+  // The same, as the logon of the token's user does in the token's session.
+  DWORD RunAs(Machine& machine, const WideText& path, const Token& user) const;
 };
 
 }  // namespace winsim

@@ -19,6 +19,7 @@ static_assert(sizeof(wchar_t) == 2, "the host build needs -fshort-wchar");
 typedef int BOOL;
 typedef unsigned char BYTE;
 typedef unsigned char UCHAR;
+typedef UCHAR* PUCHAR;
 typedef unsigned short WORD;
 typedef unsigned short USHORT;
 typedef uint32_t UINT32;
@@ -209,6 +210,9 @@ typedef struct _FILETIME {
 #define ERROR_SERVICE_NOT_ACTIVE 1062L
 #define ERROR_DEPENDENT_SERVICES_RUNNING 1051L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_NO_TOKEN 1008L
+#define ERROR_NO_SUCH_LOGON_SESSION 1312L
+#define ERROR_PRIVILEGE_NOT_HELD 1314L
 #define ERROR_CLASS_DOES_NOT_EXIST 1411L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 #define ERROR_CANT_RESOLVE_FILENAME 1921L

@@ -26,8 +26,35 @@ typedef enum _TOKEN_INFORMATION_CLASS {
   TokenGroups,
   TokenPrivileges,
   TokenOwner,
+  TokenSessionId = 12,
+  TokenElevationType = 18,
+  TokenLinkedToken = 19,
+  TokenIntegrityLevel = 25,
 } TOKEN_INFORMATION_CLASS;
+#define TOKEN_ASSIGN_PRIMARY 0x0001
+#define TOKEN_DUPLICATE 0x0002
 #define TOKEN_QUERY 0x0008
+
+// A token's elevation: Default is not split (UAC off, the system account); Full is the elevated
+// half of an administrator's split token, Limited its unelevated half.
+typedef enum _TOKEN_ELEVATION_TYPE {
+  TokenElevationTypeDefault = 1,
+  TokenElevationTypeFull,
+  TokenElevationTypeLimited,
+} TOKEN_ELEVATION_TYPE;
+typedef struct _TOKEN_LINKED_TOKEN {
+  HANDLE LinkedToken;
+} TOKEN_LINKED_TOKEN;
+typedef struct _TOKEN_MANDATORY_LABEL {
+  SID_AND_ATTRIBUTES Label;
+} TOKEN_MANDATORY_LABEL;
+// The integrity levels: the RID of the label SID S-1-16-<rid>.
+#define SECURITY_MANDATORY_LOW_RID 0x1000
+#define SECURITY_MANDATORY_MEDIUM_RID 0x2000
+#define SECURITY_MANDATORY_HIGH_RID 0x3000
+#define SECURITY_MANDATORY_SYSTEM_RID 0x4000
+PUCHAR WINAPI GetSidSubAuthorityCount(PSID pSid);
+PDWORD WINAPI GetSidSubAuthority(PSID pSid, DWORD nSubAuthority);
 
 typedef enum {
   WinWorldSid = 1,
