@@ -21,6 +21,23 @@ endif()
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
                     -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 add_link_options(-Wl,--no-insert-timestamp)
+# Hardening of every program and DLL built here: the stack protector where the compiler and its
+# runtime support it (mingw-w64 takes the guard's routines from the static libssp, so nothing
+# new is imported), address randomisation with 64-bit (high-entropy) addresses, DEP, and for
+# programs the terminal-server flag. tests/wine/checks/00_imports.sh reads the flags back.
+include(CheckCXXSourceCompiles)
+set(CMAKE_REQUIRED_FLAGS -fstack-protector-strong)
+set(CMAKE_REQUIRED_LINK_OPTIONS -fstack-protector-strong -static)
+check_cxx_source_compiles("int main() { char b[64]; volatile char* p = b; p[0] = 0; return p[0]; }"
+                          VEXA_STACK_PROTECTOR)
+unset(CMAKE_REQUIRED_FLAGS)
+unset(CMAKE_REQUIRED_LINK_OPTIONS)
+if(VEXA_STACK_PROTECTOR)
+  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong>)
+  add_link_options(-fstack-protector-strong)
+endif()
+add_link_options(-Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat)
+string(APPEND CMAKE_EXE_LINKER_FLAGS " -Wl,--tsaware")
 # Authenticode signing of every Windows file the build makes, when VEXA_SIGN_PKCS12 names a
 # certificate at configure time (scripts/sign.sh reads it and its password when it runs).
 if(DEFINED ENV{VEXA_SIGN_PKCS12} AND NOT "$ENV{VEXA_SIGN_PKCS12}" STREQUAL "")

@@ -1,5 +1,7 @@
 #include "log_folder.h"
 
+#include "foundation/trusted_path.h"
+
 #include <aclapi.h>
 #include <sddl.h>
 
@@ -11,10 +13,6 @@ constexpr const WCHAR* kProgramFolder = L"vexaWriter-logs";
 // The system account and Administrators, full control of the folder and what is made in it;
 // "P" keeps the parent's entries out.
 constexpr const WCHAR* kProgramFolderAccess = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-// Rights that let an account put, replace or remove something in a folder, change a file, or
-// hand itself any of these.
-constexpr DWORD kWriteRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_DELETE_CHILD | DELETE |
-                               WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Where a run records the folder it made itself when the program's folder was taken: under
@@ -116,12 +114,6 @@ void RecordFolder(const WString& path) {
                  bytes);
 }
 
-// The path without the "\\?\" that GetFinalPathNameByHandleW puts before a drive letter.
-const WCHAR* WithoutLongPrefix(const WCHAR* path) {
-  if (path[0] == L'\\' && path[1] == L'\\' && path[2] == L'?' && path[3] == L'\\') return path + 4;
-  return path;
-}
-
 }  // namespace
 
 bool LogFolder::Open() {
@@ -216,47 +208,13 @@ bool LogFolder::ReadAccount() {
 }
 
 bool LogFolder::Trusted(PSID sid) const {
-  return IsWellKnownSid(sid, WinLocalSystemSid) ||
-         IsWellKnownSid(sid, WinBuiltinAdministratorsSid) || EqualSid(sid, account_.user.User.Sid);
+  return TrustedAccount(sid, account_.user.User.Sid);
 }
 
 bool LogFolder::Reaches(HANDLE object, const WString& path) const {
-  WCHAR final[MAX_PATH + 8];
-  DWORD length = GetFinalPathNameByHandleW(object, final, MAX_PATH + 8,
-                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (length == 0 || length >= MAX_PATH + 8) return false;
-  WString meant = path.Copy();
-  if (meant.Length() > 3 && meant.Text()[meant.Length() - 1] == L'\\') {
-    meant.Resize(meant.Length() - 1);
-  }
-  return lstrcmpiW(WithoutLongPrefix(final), meant.Text()) == 0;
+  return HandleReachesPath(object, path.Text());
 }
 
 bool LogFolder::OwnedAndWritableByTrustedOnly(HANDLE object) const {
-  PSID owner = nullptr;
-  PACL access = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(object, SE_FILE_OBJECT,
-                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                      &access, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
-  UniqueLocalBlock owned(descriptor);
-  // No access list at all lets everyone in.
-  if (owner == nullptr || !Trusted(owner) || access == nullptr) return false;
-  for (DWORD i = 0; i < access->AceCount; ++i) {
-    void* entry = nullptr;
-    if (!GetAce(access, i, &entry)) return false;
-    const ACE_HEADER* header = static_cast<const ACE_HEADER*>(entry);
-    // Entries only for what is made inside, and denials, give no one this object.
-    if ((header->AceFlags & INHERIT_ONLY_ACE) != 0 || header->AceType == ACCESS_DENIED_ACE_TYPE) {
-      continue;
-    }
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return false;  // kinds not read here
-    const ACCESS_ALLOWED_ACE* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
-    if ((allowed->Mask & kWriteRights) != 0 && !Trusted(const_cast<DWORD*>(&allowed->SidStart))) {
-      return false;
-    }
-  }
-  return true;
+  return OnlyTrustedCanChange(object, account_.user.User.Sid);
 }

@@ -9,6 +9,7 @@
 #include "help_windows.h"
 #include "log_file.h"
 #include "log_window.h"
+#include "payload_check.h"
 #include "queries/queries.h"
 #include "run_lock.h"
 #include "sequences.h"
@@ -31,8 +32,9 @@ void ShowLogWhenWanted(InstallState& state, HWND owner) {
 }
 
 // Builds the state of an install or uninstall: its first log line, the run lock, the log file,
-// then the rest. False when the lock is not held, or for an install on a Windows that cannot
-// run our printer (the log says why): nothing else has been done.
+// the check of the package's folders, then the rest. False when the lock is not held, for an
+// install on a Windows that cannot run our printer, or when a folder of the package is not
+// trusted (the log says why): nothing else has been done.
 bool StartLockedRun(InstallState& state, unsigned options, const WCHAR* keyword, RunLock& lock,
                     bool install) {
   BeginInstallState(state, options);
@@ -41,6 +43,7 @@ bool StartLockedRun(InstallState& state, unsigned options, const WCHAR* keyword,
   StartRunLog(state, keyword);
   // Before the spooler check, which may start the spooler: a refused install changes nothing.
   if (install && !WindowsCanRunOurPrinter(state)) return false;
+  if (!CheckPayload(state, install ? PayloadUse::Install : PayloadUse::Uninstall)) return false;
   CompleteInstallState(state, options);
   return true;
 }

@@ -100,25 +100,31 @@ void BeginInstallState(InstallState& state, unsigned options) {
   state.installMonitor = 1;
   state.installTray = (options & OptionNoTray) != 0 ? 0 : 1;
   state.copyMonitor = 1;
+  // What the payload check needs, and nothing that another run changes.
+  FindModuleDirectory(state);
+  ChooseFileNames(state, (options & OptionX64) != 0);
 }
 
 void CompleteInstallState(InstallState& state, unsigned options) {
   CheckSpooler(state);
   ChooseFileSet(state, (options & OptionX64) != 0);
   FreeRetargetedPrinters(state);
-  FindModuleDirectory(state);
   FindSystemDirectory(state);
   MarkDefaultPrinter(state);
 }
 
 void ChooseFileSet(InstallState& state, bool x64) {
+  ChooseFileNames(state, x64);
+  FindDriverDirectory(state);
+}
+
+void ChooseFileNames(InstallState& state, bool x64) {
   const FileSet& files = x64 ? kX64Files : kX86Files;
   state.isX64 = x64 ? 1 : 0;
   state.environment = files.environment;
   state.monitorFile = files.monitorFile;
   state.driverFile = files.driverFile;
   state.uiFile = files.uiFile;
-  FindDriverDirectory(state);
   state.helpFile = kHelpFile;
 }
 

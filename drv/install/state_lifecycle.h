@@ -12,12 +12,15 @@
 // printer marked. Never fails as a whole: what it cannot obtain is reported and left empty.
 void CreateInstallState(InstallState& state, unsigned options);
 // Its two halves, for a run that takes the run lock between them: the first sets the record
-// empty, writes the first log line and sets the flags; the second does the rest, which reads
-// what another run changes (the spooler check may start the spooler).
+// empty, writes the first log line, sets the flags, finds the program's directory and names the
+// file set (what the payload check needs); the second does the rest, which reads what another
+// run changes (the spooler check may start the spooler).
 void BeginInstallState(InstallState& state, unsigned options);
 void CompleteInstallState(InstallState& state, unsigned options);
 // Fills isX64, the file and environment names, and driverDir (with its trailing backslash).
 void ChooseFileSet(InstallState& state, bool x64);
+// The same without driverDir: asks the spooler nothing.
+void ChooseFileNames(InstallState& state, bool x64);
 // The 64-bit file set and the directories of the run (printer-driver, program's, system), as
 // CompleteInstallState finds them, for a mode that builds no whole record.
 void FindRunDirectories(InstallState& state);

@@ -137,5 +137,6 @@ int RunConformanceProbe() {
       ProbeUnusableWindows, ProbeSessions,
   };
   for (auto topic : topics) topic();
+  ProbePayloadFolder();
   return 0;
 }

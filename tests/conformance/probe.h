@@ -69,6 +69,7 @@ void ProbeDeviations();
 void ProbeTrayContract();
 void ProbeLogFolder();
 void ProbeRunLock();
+void ProbePayloadFolder();
 void ProbeUnusableWindows();
 void ProbeSessions();
 

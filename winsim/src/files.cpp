@@ -110,11 +110,40 @@ void FileSystem::SetOwner(const WideText& path, const std::string& sid) {
   if (Node* node = Find(path)) node->owner = sid;
 }
 
-void FileSystem::AllowWrites(const WideText& path, const std::string& sid) {
+void FileSystem::AllowWrites(const WideText& path, const std::string& sid, DWORD mask, BYTE flags) {
+  if (Node* node = Find(path)) node->access.push_back({sid, mask, flags, ACCESS_ALLOWED_ACE_TYPE});
+}
+
+void FileSystem::ReplaceAfterOpens(const WideText& path, const std::string& contents,
+                                   unsigned opens) {
   if (Node* node = Find(path)) {
-    node->access.push_back(
-        {sid, kWriteAccess, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, ACCESS_ALLOWED_ACE_TYPE});
+    node->replacement = contents;
+    node->opensBeforeReplacement = opens;
   }
+}
+
+void FileSystem::ReplaceIfDue(const WideText& path) {
+  Node* node = Find(path);
+  if (node == nullptr || !node->replacement) return;
+  if (node->opensBeforeReplacement != 0) {
+    --node->opensBeforeReplacement;
+    return;
+  }
+  Node fresh = *node;
+  fresh.data = *node->replacement;
+  fresh.replacement.reset();
+  fresh.opens.clear();
+  // The old file moves out of the way with its handles and goes once they are closed.
+  WideText aside = Key(path) + u":replaced";
+  Node old = *node;
+  old.path = aside;
+  old.replacement.reset();
+  old.deletePending = true;
+  for (const auto& weak : old.opens) {
+    if (auto open = weak.lock()) open->key = aside;
+  }
+  nodes_[aside] = old;
+  nodes_[Key(path)] = fresh;
 }
 
 void FileSystem::Erase(const WideText& path) {
@@ -247,7 +276,14 @@ bool FileSystem::WritesDeniedBeside(const WideText& path) const {
 DWORD FileSystem::MoveNow(const WideText& from, const WideText& to, DWORD flags) {
   Node* source = Find(from);
   if (source == nullptr) return ParentExists(from) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-  if (source->directory) return ERROR_CALL_NOT_IMPLEMENTED;  // only files move here
+  // Only files move here; a folder open without delete sharing refuses as the platform does.
+  if (source->directory) {
+    for (const auto& weak : source->opens) {
+      auto open = weak.lock();
+      if (open && !(open->share & FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
+    }
+    return ERROR_CALL_NOT_IMPLEMENTED;
+  }
   if (!ParentExists(to)) return ERROR_PATH_NOT_FOUND;
   if (WritesDeniedBeside(from) || WritesDeniedBeside(to)) return ERROR_ACCESS_DENIED;
   if (!source->holder.empty()) return source->holdError;
@@ -425,6 +461,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     SetLastError(ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
+  Files().ReplaceIfDue(path);
   FileSystem::Node* node = Files().Find(path);
   if (node != nullptr && node->openDelay != 0) machine.Advance(node->openDelay);
   DWORD access = AccessOf(dwDesiredAccess);

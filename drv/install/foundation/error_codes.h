@@ -23,6 +23,7 @@ enum ErrorCode : int {
   kErrorOpenPrinter = 16,
   kErrorDeletePrinter = 17,
   kErrorRunLock = 18,  // messages: the three run-lock messages below
+  kErrorUntrustedFolder = 19,
   // messages: the protected print mode and ARM64 messages below
   kErrorUnusableWindows = 20,
 };
@@ -50,6 +51,10 @@ constexpr const WCHAR* kMessageRunLockTimeout =
 constexpr const WCHAR* kMessageRunLockUntrusted =
     L"Can`t trust the lock against a second run: another account made it";
 constexpr const WCHAR* kMessageRunLockUnavailable = L"Can`t make the lock against a second run";
+// A folder of the package, or a payload file in it, that other accounts can change or that a
+// link leads to.
+constexpr const WCHAR* kMessageUntrustedFolder =
+    L"Can`t trust the folder %s: other accounts can change it";
 // This Windows cannot load our port monitor and printer driver: an install changes nothing.
 constexpr const WCHAR* kMessageProtectedPrint =
     L"Can`t install: Windows protected print mode is on, it admits no printer driver of other "

@@ -24,4 +24,5 @@ void ReleaseInstallState(InstallState& state) {
   state.logText.Release();
   state.systemDir.Release();
   state.moduleDir.Release();
+  state.payload.Release();
 }

@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include "checked_payload.h"
 #include "install_records.h"
 #include "log_file_sink.h"
 #include "session_list.h"
@@ -24,6 +25,8 @@ enum InstallOptions : unsigned {
 
 struct InstallState {
   WString moduleDir;
+  // The payload's folders and files as checked at the start of the run, held until its end.
+  CheckedPayload payload;
   WString systemDir;
   WString logText;
   // The log file on disk while the run streams its log there; closed otherwise.

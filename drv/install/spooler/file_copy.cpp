@@ -56,10 +56,14 @@ CopyOutcome CopyContents(HANDLE source, HANDLE destination) {
   }
 }
 
-CopyOutcome CopyFileOver(InstallState& state, const WCHAR* sourcePath,
+CopyOutcome CopyFileOver(InstallState& state, const WCHAR* fileName, const WCHAR* sourcePath,
                          const WCHAR* destinationPath) {
-  UniqueFile source(
-      CreateFileW(sourcePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  // A run reads its payload only through the handles its check opened; a step used on its own,
+  // outside a run, opens the file by its path.
+  UniqueFile source(state.payload.checked()
+                        ? state.payload.OpenForReading(fileName)
+                        : UniqueFile(CreateFileW(sourcePath, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr)));
   if (!source) return {kErrorCopyOpenSource, GetLastError(), L" Cant't open source file"};
   UniqueFile destination(OpenDestinationWithRetry(state, destinationPath));
   if (!destination) {
@@ -100,7 +104,7 @@ HRESULT CopyIntoDirectory(InstallState& state, const WCHAR* targetDir, const WCH
     } else if (!sourceJoined) {
       outcome = {kErrorCopyOpenSource, ERROR_NOT_ENOUGH_MEMORY, L" Cant't open source file"};
     } else {
-      outcome = CopyFileOver(state, sourcePath.Text(), destinationPath.Text());
+      outcome = CopyFileOver(state, fileName, sourcePath.Text(), destinationPath.Text());
     }
   }
 

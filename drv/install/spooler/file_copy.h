@@ -4,7 +4,9 @@
 // reportErrors the line goes through ReportError with the failed stage's code (10 source not
 // opened, 9 destination not opened, 8 copy incomplete), otherwise it is a plain line. With
 // the program's directory unknown (empty moduleDir) nothing is opened: the source is not
-// opened, with ERROR_PATH_NOT_FOUND, rather than looked up in the current directory.
+// opened, with ERROR_PATH_NOT_FOUND, rather than looked up in the current directory. Within a
+// run the source is read through the handle the run's check opened (state.payload), never
+// opened by its path again; the check's failed open is this copy's failed source.
 //
 // The destination is opened with OpenDestinationWithRetry, which waits out a file that is
 // held for a short while. A copy that ends early (a write that writes less than it was given,

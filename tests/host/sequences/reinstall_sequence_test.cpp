@@ -243,3 +243,90 @@ TEST_F(ReinstallSequenceTest, PrintersAnUnfinishedRunLeftComeBackWithTheirRecord
 }
 
 }  // namespace
+
+// The package's folders and files as other accounts may have left them. Refused: error 19 names
+// the folder, the run changes nothing and exits 100. Otherwise the run is the one from a package
+// no one else can change, log and outcome alike, and copies what it checked.
+TEST_F(ReinstallSequenceTest, APackageOtherAccountsCanChangeIsNotUsed) {
+  using winsim::kUsersSid;
+  using winsim::kWriteAccess;
+  const WideText top = u"C:\\vexa", drv = u"C:\\vexa\\drv", monitor = drv + u"\\zqvmon64.dll";
+  const WideText real = u"C:\\real";
+  auto linkTo = [&](const WideText& at, const WideText& folder) {
+    for (const WideText& file : files().FilesBelow(at)) {
+      files().AddFile(real + file.substr(folder.size()), files().Contents(file));
+    }
+    files().AddLink(at, real + at.substr(folder.size()), true);
+  };
+  auto denied = [&](const WideText& path) {
+    files().Find(path)->access.push_back({kUsersSid, kWriteAccess, 0, ACCESS_DENIED_ACE_TYPE});
+  };
+  struct Case {
+    const char* mode;
+    const char* refused;  // the folder named, or null: the run as from a trusted package
+    std::function<void()> stage;
+  } cases[] = {
+      {"install", nullptr, [] {}},
+      {"install", "C:\\vexa\\drv", [&] { files().AllowWrites(drv, kUsersSid); }},
+      {"install", "C:\\vexa", [&] { files().AllowWrites(top, winsim::kAuthenticatedUsersSid); }},
+      {"uninstall", "C:\\vexa", [&] { files().AllowWrites(top, kUsersSid); }},
+      {"uninstall", nullptr, [&] { files().AllowWrites(drv, kUsersSid); }},
+      {"install", "C:\\vexa\\drv", [&] { files().SetOwner(drv, winsim::kStandardUserSid); }},
+      {"install", "C:\\vexa\\drv", [&] { files().SetOwner(monitor, winsim::kStandardUserSid); }},
+      {"install", "C:\\vexa\\drv",
+       [&] { files().AllowWrites(monitor, kUsersSid, FILE_WRITE_DATA, 0); }},
+      {"install", "C:\\vexa\\drv",
+       [&] { files().AllowWrites(drv, kUsersSid, FILE_APPEND_DATA, 0); }},
+      {"install", "C:\\vexa\\drv",
+       [&] { files().AllowWrites(drv, kUsersSid, FILE_DELETE_CHILD, 0); }},
+      {"install", "C:\\vexa\\drv", [&] { files().AllowWrites(drv, kUsersSid, WRITE_DAC, 0); }},
+      {"install", "C:\\vexa\\drv", [&] { files().AllowWrites(drv, kUsersSid, WRITE_OWNER, 0); }},
+      {"install", "C:\\vexa", [&] { files().AllowWrites(top, kUsersSid, DELETE, 0); }},
+      {"install", "C:\\vexa", [&] { files().AllowWrites(kTrayPath, winsim::kEveryoneSid); }},
+      {"in_notray", nullptr, [&] { files().AllowWrites(kTrayPath, winsim::kEveryoneSid); }},
+      {"install", nullptr,
+       [&] { files().AllowWrites(drv, kUsersSid, kWriteAccess, INHERIT_ONLY_ACE); }},
+      {"install", nullptr, [&] { denied(drv); }},
+      {"install", nullptr,
+       [&] {
+         files().SetOwner(drv, winsim::kTrustedInstallerSid);
+         files().AllowWrites(drv, winsim::kTrustedInstallerSid, FILE_ALL_ACCESS, 0);
+         files().SetOwner(monitor, machine().processes().token.user);
+         files().AllowWrites(monitor, machine().processes().token.user, FILE_ALL_ACCESS, 0);
+       }},
+      {"install", "C:\\vexa\\drv", [&] { linkTo(top, top); }},
+      {"uninstall", "C:\\vexa", [&] { linkTo(top, top); }},
+      {"install", "C:\\vexa\\drv", [&] { linkTo(drv, top); }},
+      {"install", "C:\\vexa\\drv",
+       [&] {
+         files().AddFile(real + u"\\zqvmon64.dll", files().Contents(monitor));
+         files().AddLink(monitor, real + u"\\zqvmon64.dll", false);
+       }},
+      {"install", nullptr,
+       [&] { files().ReplaceAfterOpens(drv + u"\\zqvdrv64.dll", "planted", 1); }},
+  };
+  for (const Case& c : cases) {
+    std::string what = std::string(c.mode) + " refused " + (c.refused ? c.refused : "none") +
+                       " row " + std::to_string(&c - cases);
+    StartOver();
+    Run("install");
+    std::string reference = c.refused ? "" : RunLogged(c.mode).log;
+    StartOver();
+    Run("install");
+    c.stage();
+    std::string before = MachineText();
+    Outcome outcome = RunLogged(c.mode);
+    if (c.refused != nullptr) {
+      EXPECT_EQ(outcome.exitCode, 100) << what;
+      EXPECT_EQ(outcome.log, "vexaWriter 2609\r\nError(19): Can`t trust the folder " +
+                                 std::string(c.refused) + ": other accounts can change it\r\n")
+          << what;
+      EXPECT_EQ(MachineText(), before) << what;
+    } else {
+      EXPECT_NE(outcome.exitCode, 100) << what;
+      EXPECT_EQ(outcome.log, reference) << what;
+      EXPECT_EQ(MachineText().find("planted"), MachineText().rfind("planted")) << what;
+    }
+    EXPECT_EQ(machine().OpenHandleCount(), 0u) << what << machine().DescribeOpenHandles();
+  }
+}

@@ -104,6 +104,31 @@ class SequenceTest : public EntryTest {
     if (value == nullptr) return "(none)";
     return Utf8(reinterpret_cast<const WCHAR*>(value->data.data()));
   }
+  // What a run can change, as text: files and contents, registry values under HKLM, the
+  // spooler's monitors, drivers, printers and state, the companion and the programs started.
+  std::string MachineText() {
+    std::string text;
+    for (const WideText& file : files().FilesBelow(u"C:")) {
+      text += Utf8(file) + "=" + files().Contents(file) + "\n";
+    }
+    winsim::Registry& registry = machine().registry();
+    std::vector<WideText> keys = {winsim::Registry::FullPath(HKEY_LOCAL_MACHINE, u"")};
+    for (size_t i = 0; i < keys.size(); ++i) {
+      if (const winsim::Registry::Key* key = registry.FindKey(keys[i])) {
+        for (const auto& [name, value] : key->values) {
+          text += Utf8(keys[i] + u"\\" + name) + "=" +
+                  std::string(value.data.begin(), value.data.end()) + "\n";
+        }
+      }
+      for (const auto* key : registry.SubKeys(keys[i])) keys.push_back(keys[i] + u"\\" + key->name);
+    }
+    for (const std::string& printer : Printers()) text += printer + "\n";
+    text += std::to_string(OurMonitorRegistered()) + std::to_string(OurDriverRegistered()) +
+            std::to_string(CompanionRunning()) + std::to_string(SpoolerStops()) +
+            std::to_string(machine().services().Spooler().state) +
+            std::to_string(machine().processes().launches.size()) + Utf8(spooler().defaultPrinter);
+    return text;
+  }
   bool CompanionRunning() { return machine().mutexes().Exists(winsim::TrayCompanion::kMutexName); }
   unsigned SpoolerStops() { return machine().services().Spooler().stopsAccepted; }
 

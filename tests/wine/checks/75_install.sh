@@ -3,7 +3,8 @@
 # its DLL in the system directory, the driver with its files (the staged copies gone again), one
 # printer "vexaWriter" on our port, and the companion registered and running. A second install
 # ends in the same state, again with exit 1 and the companion running; "onChkDrv" then answers
-# 103 (the driver file's build is above 2604).
+# 103 (the driver file's build is above 2604). From a package folder that grants Everyone write
+# (o+w, as Wine maps it) the install is refused with error 19 and changes nothing.
 source "$(dirname "$0")/../lib.sh"
 [ -n "${DISPLAY:-}" ] || fail "needs a display (run.sh starts Xvfb)"
 wine_new_prefix 75_install
@@ -37,6 +38,14 @@ run_installer install
 expect_run 1 "second install"
 expect_installed "second install"
 expect_eq "$STATE" "$first" "state after the second install"
+
+chmod o+w "$PACKAGE_IN_PREFIX/drv"
+run_installer install
+expect_error_run 'Error(19): Can`t trust the folder C:\\vexa\\drv: other accounts can change it' \
+  "install from a folder others may write"
+read_state
+expect_eq "$STATE" "$first" "state after the refused install"
+chmod o-w "$PACKAGE_IN_PREFIX/drv"
 
 run_installer onChkDrv
 expect_run 103 "onChkDrv"

@@ -37,6 +37,9 @@ constexpr const char* kSystemSid = "S-1-5-18";
 constexpr const char* kAdministratorsSid = "S-1-5-32-544";
 constexpr const char* kUsersSid = "S-1-5-32-545";
 constexpr const char* kEveryoneSid = "S-1-1-0";
+// "NT SERVICE\TrustedInstaller", owner of the system's own folders.
+constexpr const char* kTrustedInstallerSid =
+    "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
 // One entry of an access list: who, which rights, and the inheritance flags.
 struct AccessEntry {
@@ -89,8 +92,17 @@ class FileSystem {
   // links run in a circle.
   WideText Resolve(const WideText& path, bool followLast) const;
   void SetOwner(const WideText& path, const std::string& sid);
-  // Adds an entry that lets the account write.
-  void AllowWrites(const WideText& path, const std::string& sid);
+  // Adds an entry that lets the account write (or have the rights given), passed on to what is
+  // made inside (or as the flags say: INHERIT_ONLY_ACE gives the folder itself nothing).
+  void AllowWrites(const WideText& path, const std::string& sid, DWORD mask = kWriteAccess,
+                   BYTE flags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+  // Another account replaces the file once it has been opened `opens` times: the next
+  // CreateFileW of the path finds a new file with these contents, the same owner and access
+  // list, whatever handles are open, while those handles still reach the file they opened
+  // (which goes once none is left).
+  void ReplaceAfterOpens(const WideText& path, const std::string& contents, unsigned opens);
+  // Called by CreateFileW before it looks the path up.
+  void ReplaceIfDue(const WideText& path);
 
   void DenyWritesIn(const WideText& directory);
   bool WritesDeniedBeside(const WideText& path) const;  // in the directory that holds path
@@ -133,7 +145,9 @@ class FileSystem {
     WideText linkTarget;  // not empty: a link to this path
     std::string owner = kAdministratorsSid;
     std::vector<AccessEntry> access = DefaultAccess();
-    bool accessProtected = false;  // its list takes nothing from its folder's
+    bool accessProtected = false;            // its list takes nothing from its folder's
+    std::optional<std::string> replacement;  // ReplaceAfterOpens's contents
+    unsigned opensBeforeReplacement = 0;
     std::vector<std::weak_ptr<OpenFile>> opens;
   };
   struct OpenFile {
