@@ -66,10 +66,11 @@ bool CheckPayload(InstallState& state, PayloadUse use) {
   RunningAccount account;
   if (!account.Read()) return Refuse(state, state.moduleDir, GetLastError());
   WString companionFolder = FolderOf(TrayPath(state.moduleDir));
-  if (use == PayloadUse::Install) {
-    const WCHAR* payload[] = {state.monitorFile, state.driverFile, state.uiFile, state.helpFile};
-    if (!CheckFolder(state, state.moduleDir, payload, 4, true, account.sid())) return false;
-  }
+  // The uninstall copies nothing from the program's folder, but it starts the program's own file
+  // from there in the users' sessions to stop their companions.
+  const WCHAR* payload[] = {state.monitorFile, state.driverFile, state.uiFile, state.helpFile};
+  int copied = use == PayloadUse::Install ? 4 : 0;
+  if (!CheckFolder(state, state.moduleDir, payload, copied, true, account.sid())) return false;
   if (companionFolder.Length() == 0) return true;  // a drive's root has no folder above it
   WString companion = TrayPath(state.moduleDir);
   const WCHAR* started[] = {companion.Text() + companionFolder.Length()};

@@ -86,12 +86,19 @@ int RunUninstall(const WCHAR* keyword, HWND owner) {
   return exitCode;
 }
 
-// Keeps no log: a lock it cannot have ends the run with 100 and nothing done.
+// Keeps no log: a lock it cannot have, or a package folder that other accounts can change (the
+// stop starts the program's own file in the users' sessions and deletes the companion's file),
+// ends the run with 100 and nothing done.
 int RunRemoveTray() {
   RunLock lock;
   if (!lock.Acquire(nullptr)) return kExitErrors;
-  StopTray();
-  return kExitNoMode;
+  InstallState state;
+  BeginInstallState(state, OptionX64);
+  // The checked folders stay held, without delete sharing, until the companion is stopped.
+  bool trusted = CheckPayload(state, PayloadUse::Uninstall);
+  if (trusted) StopTray();
+  ReleaseInstallState(state);
+  return trusted ? kExitNoMode : kExitErrors;
 }
 
 // Pauses the spooler and deletes files only under the run lock, taken without waiting: while

@@ -270,7 +270,8 @@ TEST_F(ReinstallSequenceTest, APackageOtherAccountsCanChangeIsNotUsed) {
       {"install", "C:\\vexa\\drv", [&] { files().AllowWrites(drv, kUsersSid); }},
       {"install", "C:\\vexa", [&] { files().AllowWrites(top, winsim::kAuthenticatedUsersSid); }},
       {"uninstall", "C:\\vexa", [&] { files().AllowWrites(top, kUsersSid); }},
-      {"uninstall", nullptr, [&] { files().AllowWrites(drv, kUsersSid); }},
+      {"removetray", "C:\\vexa", [&] { files().AllowWrites(top, kUsersSid); }},
+      {"uninstall", "C:\\vexa\\drv", [&] { files().AllowWrites(drv, kUsersSid); }},
       {"install", "C:\\vexa\\drv", [&] { files().SetOwner(drv, winsim::kStandardUserSid); }},
       {"install", "C:\\vexa\\drv", [&] { files().SetOwner(monitor, winsim::kStandardUserSid); }},
       {"install", "C:\\vexa\\drv",
@@ -295,7 +296,7 @@ TEST_F(ReinstallSequenceTest, APackageOtherAccountsCanChangeIsNotUsed) {
          files().AllowWrites(monitor, machine().processes().token.user, FILE_ALL_ACCESS, 0);
        }},
       {"install", "C:\\vexa\\drv", [&] { linkTo(top, top); }},
-      {"uninstall", "C:\\vexa", [&] { linkTo(top, top); }},
+      {"uninstall", "C:\\vexa\\drv", [&] { linkTo(top, top); }},
       {"install", "C:\\vexa\\drv", [&] { linkTo(drv, top); }},
       {"install", "C:\\vexa\\drv",
        [&] {
@@ -318,9 +319,9 @@ TEST_F(ReinstallSequenceTest, APackageOtherAccountsCanChangeIsNotUsed) {
     Outcome outcome = RunLogged(c.mode);
     if (c.refused != nullptr) {
       EXPECT_EQ(outcome.exitCode, 100) << what;
-      EXPECT_EQ(outcome.log, "vexaWriter 2609\r\nError(19): Can`t trust the folder " +
-                                 std::string(c.refused) + ": other accounts can change it\r\n")
-          << what;
+      std::string error = "vexaWriter 2609\r\nError(19): Can`t trust the folder " +
+                          std::string(c.refused) + ": other accounts can change it\r\n";
+      EXPECT_EQ(outcome.log, std::string(c.mode) == "removetray" ? "(no window)" : error) << what;
       EXPECT_EQ(MachineText(), before) << what;
     } else {
       EXPECT_NE(outcome.exitCode, 100) << what;
