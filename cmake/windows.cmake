@@ -21,10 +21,12 @@ endif()
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=
                     -ffile-prefix-map=${CMAKE_BINARY_DIR}/=)
 add_link_options(-Wl,--no-insert-timestamp)
-# Hardening of every program and DLL built here: the stack protector where the compiler and its
-# runtime support it (mingw-w64 takes the guard's routines from the static libssp, so nothing
-# new is imported), address randomisation with 64-bit (high-entropy) addresses, DEP, and for
-# programs the terminal-server flag. tests/wine/checks/00_imports.sh reads the flags back.
+# Hardening of every program and DLL built here: the stack protector where the compiler supports
+# it, with its guard and failure routine from drv/hardening/stack_guard.c instead of libssp
+# (which seeds the guard through the cryptographic provider at load time, loading DLLs before the
+# installer restricts its DLL search), address randomisation with 64-bit (high-entropy)
+# addresses, DEP, and for programs the terminal-server flag. tests/wine/checks/00_imports.sh
+# reads the flags back.
 include(CheckCXXSourceCompiles)
 set(CMAKE_REQUIRED_FLAGS -fstack-protector-strong)
 set(CMAKE_REQUIRED_LINK_OPTIONS -fstack-protector-strong -static)
@@ -34,7 +36,9 @@ unset(CMAKE_REQUIRED_FLAGS)
 unset(CMAKE_REQUIRED_LINK_OPTIONS)
 if(VEXA_STACK_PROTECTOR)
   add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-fstack-protector-strong>)
-  add_link_options(-fstack-protector-strong)
+  add_library(stack_guard OBJECT ${CMAKE_SOURCE_DIR}/drv/hardening/stack_guard.c)
+  # Into every program and DLL, once: not into the static libraries they link.
+  link_libraries($<$<NOT:$<STREQUAL:$<TARGET_PROPERTY:TYPE>,STATIC_LIBRARY>>:stack_guard>)
 endif()
 add_link_options(-Wl,--dynamicbase -Wl,--high-entropy-va -Wl,--nxcompat)
 string(APPEND CMAKE_EXE_LINKER_FLAGS " -Wl,--tsaware")

@@ -1,6 +1,6 @@
 // StartTray and StopTray against the platform with the package's companion: registered in the
-// machine's Run key and started shown; asked to quit within one pass, its file and value
-// removed, or its file kept when it is the one the same install registers again.
+// machine's Run key, its path quoted, and started shown; asked to quit within one pass, its file
+// and value removed, or its file kept when it is the one the same install registers again.
 #include <gtest/gtest.h>
 
 #include "foundation/handles.h"
@@ -53,7 +53,7 @@ TEST(TrayPlatformTest, StartsTheCompanionAndStopsAndRemovesIt) {
   for (const WCHAR* keep :
        {static_cast<const WCHAR*>(trayFile.Text()), static_cast<const WCHAR*>(nullptr)}) {
     StartTray(state);
-    EXPECT_EQ(RunValue(), Utf8(trayFile.Text()));
+    EXPECT_EQ(RunValue(), "\"" + Utf8(trayFile.Text()) + "\"");  // quoted: a blank in it
     ASSERT_NE(WaitForCompanionWindow(), nullptr);
 
     DWORD start = GetTickCount();
