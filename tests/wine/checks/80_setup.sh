@@ -51,7 +51,7 @@ our_state() {
 installed_state="printer vexaWriter
 monitor vexaWriter:
 driver vexaWriter printer
-companion $program_dir\\vextray.exe
+companion \"$program_dir\\vextray.exe\"
 uninstall entry
 file Program Files/vexaWriter/drv/zqvdrv64.dll
 file Program Files/vexaWriter/drv/zqvhelp.chm
