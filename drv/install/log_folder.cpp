@@ -3,8 +3,8 @@
 #include "foundation/trusted_path.h"
 
 #include <aclapi.h>
-#include <sddl.h>
 
+#include "foundation/object_security.h"
 #include "foundation/system_library.h"
 
 namespace {
@@ -53,14 +53,9 @@ bool ProgramDataPath(WString& path) {
 // Makes a folder with the program's access list; false when it could not be made, also when it
 // exists already.
 bool MakeProtectedFolder(const WString& path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kProgramFolderAccess, SDDL_REVISION_1,
-                                                            &descriptor, nullptr)) {
-    return false;
-  }
-  UniqueLocalBlock owned(descriptor);
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-  return CreateDirectoryW(path.Text(), &attributes) != FALSE;
+  ObjectSecurity security(kProgramFolderAccess);
+  return security.attributes() != nullptr &&
+         CreateDirectoryW(path.Text(), security.attributes()) != FALSE;
 }
 
 // A folder name under the common application data folder that no one can guess beforehand.

@@ -19,6 +19,7 @@
 #include "foundation/handles.h"
 #include "foundation/product.h"
 #include "msi_decisions.h"
+#include "spooler/two_call.h"
 
 namespace {
 
@@ -295,60 +296,65 @@ UINT RunMode(MSIHANDLE install, const WCHAR* mode, bool rollback, bool mayFail) 
   return answer;
 }
 
-// Calls a spooler enumeration twice, for the size and then for the list; null when it failed.
-template <typename Call>
-BYTE* Enumerate(Call call, DWORD* count) {
-  DWORD needed = 0;
-  *count = 0;
-  if (call(nullptr, 0, &needed, count))
-    return static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, 1));
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return nullptr;
-  auto* list = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, needed));
-  if (list != nullptr && !call(list, needed, &needed, count)) {
-    HeapFree(GetProcessHeap(), 0, list);
-    return nullptr;
+// The spooler's records of one listing; `listed` is false when it could not be read.
+template <typename Query>
+TwoCallResult List(Query query, bool* listed) {
+  TwoCallResult result = FetchSpoolerRecords(query);
+  *listed =
+      result.outcome == TwoCallOutcome::Filled || result.outcome == TwoCallOutcome::NothingToList;
+  return result;
+}
+
+// Whether a record of the listing has our name in one of the fields `names` picks.
+template <typename Record, typename Names>
+bool AnyOurs(const TwoCallResult& listing, Names names) {
+  auto* records = static_cast<const Record*>(listing.block.get());
+  for (DWORD i = 0; i < listing.count; ++i) {
+    if (names(records[i])) return true;
   }
-  return list;
+  return false;
+}
+
+bool Is(const WCHAR* name, const WCHAR* ours) {
+  return name != nullptr && lstrcmpiW(name, ours) == 0;
 }
 
 // What of ours is there now: null when nothing, else what was found first; `known` is false
 // when a list could not be read.
 const WCHAR* OursPresent(bool* known) {
   *known = false;
-  DWORD count = 0;
-  UniqueHeapBlock monitors(Enumerate(
-      [](BYTE* list, DWORD size, DWORD* needed, DWORD* count) {
-        return EnumMonitorsW(nullptr, 1, list, size, needed, count) != FALSE;
-      },
-      &count));
-  if (!monitors) return nullptr;
-  auto* monitor = static_cast<MONITOR_INFO_1W*>(monitors.get());
-  for (DWORD i = 0; i < count; ++i) {
-    if (lstrcmpiW(monitor[i].pName, kMonitorName) == 0) return (*known = true, L"the monitor");
+  bool listed = false;
+  TwoCallResult monitors =
+      List([](LPBYTE list, DWORD size, DWORD* needed,
+              DWORD* count) { return EnumMonitorsW(nullptr, 1, list, size, needed, count); },
+           &listed);
+  if (!listed) return nullptr;
+  if (AnyOurs<MONITOR_INFO_1W>(monitors, [](const MONITOR_INFO_1W& monitor) {
+        return Is(monitor.pName, kMonitorName);
+      })) {
+    return (*known = true, L"the monitor");
   }
-  UniqueHeapBlock drivers(Enumerate(
-      [](BYTE* list, DWORD size, DWORD* needed, DWORD* count) {
+  TwoCallResult drivers = List(
+      [](LPBYTE list, DWORD size, DWORD* needed, DWORD* count) {
         return EnumPrinterDriversW(nullptr, const_cast<WCHAR*>(L"Windows x64"), 1, list, size,
-                                   needed, count) != FALSE;
+                                   needed, count);
       },
-      &count));
-  if (!drivers) return nullptr;
-  auto* driver = static_cast<DRIVER_INFO_1W*>(drivers.get());
-  for (DWORD i = 0; i < count; ++i) {
-    if (lstrcmpiW(driver[i].pName, kDriverName) == 0) return (*known = true, L"the driver");
+      &listed);
+  if (!listed) return nullptr;
+  if (AnyOurs<DRIVER_INFO_1W>(
+          drivers, [](const DRIVER_INFO_1W& driver) { return Is(driver.pName, kDriverName); })) {
+    return (*known = true, L"the driver");
   }
-  UniqueHeapBlock printers(Enumerate(
-      [](BYTE* list, DWORD size, DWORD* needed, DWORD* count) {
-        return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, list, size, needed, count) != FALSE;
+  TwoCallResult printers = List(
+      [](LPBYTE list, DWORD size, DWORD* needed, DWORD* count) {
+        return EnumPrintersW(PRINTER_ENUM_LOCAL, nullptr, 2, list, size, needed, count);
       },
-      &count));
-  if (!printers) return nullptr;
-  auto* printer = static_cast<PRINTER_INFO_2W*>(printers.get());
-  for (DWORD i = 0; i < count; ++i) {
-    if ((printer[i].pDriverName && lstrcmpiW(printer[i].pDriverName, kDriverName) == 0) ||
-        (printer[i].pPortName && lstrcmpiW(printer[i].pPortName, kMonitorName) == 0)) {
-      return (*known = true, L"a printer");
-    }
+      &listed);
+  if (!listed) return nullptr;
+  if (AnyOurs<PRINTER_INFO_2W>(printers, [](const PRINTER_INFO_2W& printer) {
+        return Is(printer.pDriverName, kDriverName) || Is(printer.pPortName, kMonitorName);
+      })) {
+    return (*known = true, L"a printer");
   }
   UniqueRegistryKey records;
   LONG status =

@@ -3,15 +3,10 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-namespace {
-// Owner Administrators; the access list protected from inheritance: SYSTEM and Administrators.
-constexpr const WCHAR* kAdminOnly = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
-}  // namespace
-
-AdminOnlySecurity::AdminOnlySecurity() {
+ObjectSecurity::ObjectSecurity(const WCHAR* text) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdminOnly, SDDL_REVISION_1,
-                                                            &descriptor, nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &descriptor,
+                                                            nullptr)) {
     return;
   }
   descriptor_.reset(descriptor);

@@ -1,7 +1,5 @@
 #include "session_stop.h"
 
-#include <sddl.h>
-
 #include "../foundation/bounded_format.h"
 #include "../foundation/handles.h"
 #include "../foundation/object_security.h"
@@ -47,16 +45,11 @@ class StopMarker {
   bool Create() {
     FormatBoundedV(part_, kMarkerUnits + 1, L"%u.%u", static_cast<unsigned>(GetCurrentProcessId()),
                    static_cast<unsigned>(GetTickCount()));
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kMarkerSecurity, SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-      return false;
-    }
-    UniqueLocalBlock held(descriptor);
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    ObjectSecurity security(kMarkerSecurity);
+    if (security.attributes() == nullptr) return false;
     WCHAR name[kNameUnits];
     MarkerName(part_, name);
-    mutex_.reset(CreateMutexW(&attributes, FALSE, name));
+    mutex_.reset(CreateMutexW(security.attributes(), FALSE, name));
     // A name someone else made first vouches for nobody.
     if (mutex_.valid() && GetLastError() == ERROR_ALREADY_EXISTS) mutex_.reset();
     return mutex_.valid();
