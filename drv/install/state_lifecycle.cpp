@@ -3,6 +3,7 @@
 #include "foundation/error_codes.h"
 #include "foundation/handles.h"
 #include "foundation/install_log.h"
+#include "foundation/path_parts.h"
 #include "foundation/product.h"
 #include "foundation/program_module.h"
 #include "spooler/printer_snapshot.h"
@@ -55,11 +56,7 @@ void FindModuleDirectory(InstallState& state) {
     state.moduleDir.Release();
     return;
   }
-  DWORD cut = 0;
-  for (DWORD i = 0; i < length; ++i) {
-    if (path[i] == L'\\' || path[i] == L'/' || path[i] == L':') cut = i + 1;
-  }
-  path[cut] = 0;
+  path[FileNamePart(path) - path] = 0;
   state.moduleDir.Assign(path);
 }
 

@@ -4,6 +4,7 @@
 
 #include "files/pending_renames.h"
 #include "foundation/install_state.h"
+#include "foundation/path_parts.h"
 #include "foundation/text_compare.h"
 #include "our_files.h"
 #include "spooler/spooler_service.h"
@@ -13,14 +14,6 @@ namespace {
 
 // Searched for in this order, each over the whole table.
 const WCHAR* const kDriverFileNames[] = {L"zqvmon64.dll", L"zqvdrv64.dll", L"zqvui64.dll"};
-
-const WCHAR* FileNamePart(const WCHAR* path) {
-  const WCHAR* name = path;
-  for (const WCHAR* at = path; *at != 0; ++at) {
-    if (*at == L'\\' || *at == L'/' || *at == L':') name = at + 1;
-  }
-  return name;
-}
 
 bool PassFindsPendingDriverFile(const OurFiles& ours) {
   PendingRenameTable table;

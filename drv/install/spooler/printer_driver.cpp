@@ -7,6 +7,7 @@
 #include "../foundation/handles.h"
 #include "../foundation/install_log.h"
 #include "../foundation/install_state.h"
+#include "../foundation/path_parts.h"
 #include "../foundation/product.h"
 #include "driver_list.h"
 #include "file_copy.h"
@@ -65,14 +66,6 @@ void DeleteStagedCopy(InstallState& state, const WCHAR* path) {
   if (!DeleteFileW(path)) AddPendingDelete(state.pendingDeletes, path);
 }
 
-const WCHAR* BaseName(const WCHAR* path) {
-  const WCHAR* name = path;
-  for (const WCHAR* at = path; *at != 0; ++at) {
-    if (*at == L'\\') name = at + 1;
-  }
-  return name;
-}
-
 // The driver files a DRIVER_INFO_6W names, dependent files included; `visit` until it says stop.
 template <typename Visit>
 bool AnyDriverFile(const DRIVER_INFO_6W& driver, Visit visit) {
@@ -98,7 +91,7 @@ bool SharesAFileWithAnotherDriver(const DriverList& drivers) {
     for (DWORD i = 0; i < drivers.count; ++i) {
       if (static_cast<int>(i) == ours) continue;
       bool shared = AnyDriverFile(records[i], [&](const WCHAR* file) {
-        return EqualsIgnoringAsciiCase(BaseName(file), BaseName(ourFile));
+        return EqualsIgnoringAsciiCase(FileNamePart(file), FileNamePart(ourFile));
       });
       if (shared) return true;
     }
